@@ -1,0 +1,322 @@
+#include "runtime/gui/Controls.h"
+
+#include <algorithm>
+#include <windows.h>
+#include <commctrl.h>
+
+#include "runtime/gui/Application.h"
+
+const wchar_t* const AlignmentNames[3] = {L"taLeftJustify", L"taRightJustify", L"taCenter"};
+
+static const wchar_t ControlProp[] = L"ZrxControl";
+
+// TControl
+
+ZRX_PUBLISH(TControl, TComponent,
+            TPropInfo{
+                .Name = L"Name",
+                .Kind = tkUString,
+                .GetStr = [](TObject* o) -> std::wstring { return static_cast<TControl*>(o)->Name(); },
+                .SetStr = [](TObject* o, const std::wstring& v) { static_cast<TControl*>(o)->SetName(v); }},
+            ZRX_PROP_INT(TControl, Left), ZRX_PROP_INT(TControl, Top), ZRX_PROP_INT(TControl, Width),
+            ZRX_PROP_INT(TControl, Height), ZRX_PROP_STR(TControl, Caption), ZRX_PROP_STR(TControl, Hint),
+            ZRX_PROP_BOOL(TControl, Visible), ZRX_PROP_BOOL(TControl, Enabled), ZRX_PROP_INT(TControl, Color),
+            ZRX_PROP_BOOL(TControl, ParentFont), ZRX_PROP_OBJ(TControl, Font))
+
+TControl::TControl(TComponent* AOwner) : TComponent(AOwner), FFont(std::make_unique<TFont>()) {
+    FFont->OnChange = [this](TObject*) {
+        if (!FAdoptingFont) FParentFont = false;
+        FontChanged();
+    };
+}
+
+TControl::~TControl() {
+    if (FParent) {
+        auto& list = FParent->FControls;
+        list.erase(std::remove(list.begin(), list.end(), this), list.end());
+        FParent = nullptr;
+    }
+}
+
+void TControl::SetParent(TWinControl* AParent) {
+    if (AParent == FParent) return;
+    if (FParent) {
+        auto& list = FParent->FControls;
+        list.erase(std::remove(list.begin(), list.end(), this), list.end());
+    }
+    FParent = AParent;
+    if (!AParent) return;
+    AParent->FControls.push_back(this);
+    if (FParentFont) {
+        FAdoptingFont = true;
+        FFont->Assign(AParent->Font());
+        FAdoptingFont = false;
+    }
+    if (FParentColor) SetColor(AParent->Color());
+}
+
+void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
+    if (ALeft == FLeft && ATop == FTop && AWidth == FWidth && AHeight == FHeight) return;
+    FLeft = ALeft, FTop = ATop, FWidth = AWidth, FHeight = AHeight;
+    BoundsChanged();
+}
+
+void TControl::SetCaption(const std::wstring& Value) {
+    if (Value == Caption()) return;
+    FCaption = Value;
+    TextChanged();
+}
+
+void TControl::SetVisible(bool Value) {
+    if (Value == FVisible) return;
+    FVisible = Value;
+    VisibleChanged();
+}
+
+void TControl::SetEnabled(bool Value) {
+    if (Value == FEnabled) return;
+    FEnabled = Value;
+    EnabledChanged();
+}
+
+void TControl::SetParentFont(bool Value) {
+    FParentFont = Value;
+    if (Value && FParent) {
+        FAdoptingFont = true;
+        FFont->Assign(FParent->Font());
+        FAdoptingFont = false;
+    }
+}
+
+void TControl::SetColor(TColor Value) {
+    if (Value == FColor) return;
+    FColor = Value;
+    ColorChanged();
+}
+
+void TControl::Click() {
+    if (OnClick) OnClick(this);
+}
+
+// TWinControl
+
+TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner) {}
+
+TWinControl::~TWinControl() {
+    for (TControl* c : FControls) c->FParent = nullptr;
+    FControls.clear();
+    DestroyWnd();
+    if (FBrush) DeleteObject((HBRUSH)FBrush);
+}
+
+TControl* TWinControl::Controls(int Index) const {
+    if (Index < 0 || Index >= (int)FControls.size()) RaiseListIndexError(Index);
+    return FControls[Index];
+}
+
+const wchar_t* ZrxWindowClass() {
+    static const wchar_t name[] = L"ZrxWindow";
+    static const bool registered = [] {
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof(wc);
+        wc.style = CS_DBLCLKS;
+        wc.lpfnWndProc = (WNDPROC)TWinControl::StdWndProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.hCursor = LoadCursorW(nullptr, (LPCWSTR)IDC_ARROW);
+        wc.lpszClassName = name;
+        return RegisterClassExW(&wc) != 0;
+    }();
+    (void)registered;
+    return name;
+}
+
+TWinControl* TWinControl::FromHandle(HWND Wnd) {
+    return Wnd ? (TWinControl*)GetPropW(Wnd, ControlProp) : nullptr;
+}
+
+void TWinControl::CreateParams(TCreateParams& Params) {
+    Params.WinClassName = ZrxWindowClass();
+    Params.OwnClass = true;
+    Params.Style = WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
+}
+
+HWND TWinControl::Handle() {
+    if (!FHandle) CreateWnd();
+    return FHandle;
+}
+
+void TWinControl::CreateWnd() {
+    TCreateParams p;
+    CreateParams(p);
+    HWND parent = nullptr;
+    if (p.Style & WS_CHILD) {
+        if (!Parent()) throw EInvalidOperation(L"Control '" + Name() + L"' has no parent window");
+        parent = Parent()->Handle();
+    }
+    if (Visible()) p.Style |= WS_VISIBLE;
+    if (!Enabled()) p.Style |= WS_DISABLED;
+    HWND wnd =
+        CreateWindowExW(p.ExStyle, p.WinClassName, FCaption.c_str(), p.Style, FLeft, FTop, FWidth, FHeight,
+                        parent, nullptr, GetModuleHandleW(nullptr), p.OwnClass ? this : nullptr);
+    if (!wnd) RaiseLastOSError();
+    if (!p.OwnClass) {
+        FHandle = wnd;
+        SetPropW(wnd, ControlProp, this);
+        SetWindowSubclass(wnd, (SUBCLASSPROC)SubclassProc, 1, (DWORD_PTR)this);
+        FSubclassed = true;
+    }
+    SendMessageW(wnd, WM_SETFONT, (WPARAM)Font()->Handle(), FALSE);
+    InitializeWnd();
+    for (TControl* c : FControls)
+        if (auto* w = dynamic_cast<TWinControl*>(c)) w->Handle();
+}
+
+void TWinControl::DestroyWnd() {
+    if (!FHandle) return;
+    HWND wnd = FHandle;
+    // The object is going: its window answers as a plain window from here on.
+    if (FSubclassed) RemoveWindowSubclass(wnd, (SUBCLASSPROC)SubclassProc, 1);
+    RemovePropW(wnd, ControlProp);
+    FHandle = nullptr;
+    FSubclassed = false;
+    DestroyWindow(wnd);
+}
+
+void TWinControl::SetParent(TWinControl* AParent) {
+    TControl::SetParent(AParent);
+    if (FHandle && AParent)
+        ::SetParent(FHandle, AParent->Handle());
+    else if (AParent && AParent->HandleAllocated())
+        Handle();
+}
+
+// Exceptions must not unwind through the system's message dispatch: they are shown here instead.
+template <class F> static LRESULT Guarded(F&& f) {
+    try {
+        return f();
+    } catch (...) {
+        Application->HandleException(nullptr);
+    }
+    return 0;
+}
+
+LRESULT CALLBACK TWinControl::StdWndProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
+    if (Msg == WM_NCCREATE) {
+        auto* self = (TWinControl*)((CREATESTRUCTW*)LParam)->lpCreateParams;
+        if (self) {
+            self->FHandle = Wnd;
+            SetPropW(Wnd, ControlProp, self);
+        }
+    }
+    TWinControl* self = FromHandle(Wnd);
+    if (!self) return DefWindowProcW(Wnd, Msg, WParam, LParam);
+    if (Msg == WM_NCDESTROY) {
+        RemovePropW(Wnd, ControlProp);
+        self->FHandle = nullptr;
+        return DefWindowProcW(Wnd, Msg, WParam, LParam);
+    }
+    return Guarded([&] { return self->WndProc(Msg, WParam, LParam); });
+}
+
+LRESULT CALLBACK TWinControl::SubclassProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam, UINT_PTR,
+                                           DWORD_PTR RefData) {
+    auto* self = (TWinControl*)RefData;
+    if (Msg == WM_NCDESTROY) {
+        RemoveWindowSubclass(Wnd, (SUBCLASSPROC)SubclassProc, 1);
+        RemovePropW(Wnd, ControlProp);
+        self->FHandle = nullptr;
+        self->FSubclassed = false;
+        return DefSubclassProc(Wnd, Msg, WParam, LParam);
+    }
+    return Guarded([&] { return self->WndProc(Msg, WParam, LParam); });
+}
+
+intptr_t TWinControl::DefaultHandler(uint32_t Msg, uintptr_t WParam, intptr_t LParam) {
+    return FSubclassed ? DefSubclassProc(FHandle, Msg, WParam, LParam)
+                       : DefWindowProcW(FHandle, Msg, WParam, LParam);
+}
+
+intptr_t TWinControl::WndProc(uint32_t Msg, uintptr_t WParam, intptr_t LParam) {
+    switch (Msg) {
+    case WM_COMMAND:
+        if (TWinControl* child = LParam ? FromHandle((HWND)LParam) : nullptr) {
+            child->CNCommand(HIWORD(WParam));
+            return 0;
+        }
+        break;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+        if (TWinControl* child = FromHandle((HWND)LParam))
+            if (void* brush = child->CtlColor((void*)WParam)) return (intptr_t)brush;
+        break;
+    case WM_ERASEBKGND:
+        if (!FSubclassed) {
+            RECT r;
+            GetClientRect(FHandle, &r);
+            FillRect((HDC)WParam, &r, (HBRUSH)BackgroundBrush());
+            return 1;
+        }
+        break;
+    }
+    return DefaultHandler(Msg, WParam, LParam);
+}
+
+void* TWinControl::BackgroundBrush() {
+    uint32_t rgb = ColorToRGB(Color());
+    if (!FBrush || FBrushColor != rgb) {
+        if (FBrush) DeleteObject((HBRUSH)FBrush);
+        FBrush = CreateSolidBrush(rgb);
+        FBrushColor = rgb;
+    }
+    return FBrush;
+}
+
+void* TWinControl::CtlColor(void* DC) {
+    SetBkColor((HDC)DC, ColorToRGB(Color()));
+    SetTextColor((HDC)DC, ColorToRGB(Font()->Color()));
+    return BackgroundBrush();
+}
+
+void TWinControl::Repaint() {
+    if (!FHandle) return;
+    InvalidateRect(FHandle, nullptr, TRUE);
+    UpdateWindow(FHandle);
+}
+
+bool TWinControl::Focused() const {
+    return FHandle && GetFocus() == FHandle;
+}
+
+void TWinControl::SetFocus() {
+    ::SetFocus(Handle());
+}
+
+void TWinControl::TextChanged() {
+    if (FHandle) SetWindowTextW(FHandle, FCaption.c_str());
+}
+
+void TWinControl::FontChanged() {
+    if (FHandle) SendMessageW(FHandle, WM_SETFONT, (WPARAM)Font()->Handle(), TRUE);
+    for (TControl* c : FControls)
+        if (c->ParentFont()) c->SetParentFont(true);
+}
+
+void TWinControl::VisibleChanged() {
+    if (FHandle) ShowWindow(FHandle, Visible() ? SW_SHOWNA : SW_HIDE);
+}
+
+void TWinControl::EnabledChanged() {
+    if (FHandle) EnableWindow(FHandle, Enabled());
+}
+
+void TWinControl::BoundsChanged() {
+    if (FHandle) SetWindowPos(FHandle, nullptr, FLeft, FTop, FWidth, FHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TWinControl::ColorChanged() {
+    if (FHandle) InvalidateRect(FHandle, nullptr, TRUE);
+    for (TControl* c : FControls)
+        if (c->FParentColor) c->SetColor(Color());
+}

@@ -1,0 +1,281 @@
+#include "runtime/gui/StdCtrls.h"
+
+#include <windows.h>
+
+// TButton
+
+TButton::TButton(TComponent* AOwner) : TWinControl(AOwner) {
+    SetBounds(0, 0, 75, 25);
+}
+
+void TButton::CreateParams(TCreateParams& Params) {
+    Params = {L"BUTTON", WS_CHILD | WS_TABSTOP | BS_PUSHBUTTON, 0, false};
+}
+
+void TButton::CNCommand(uint16_t Code) {
+    if (Code == BN_CLICKED) Click();
+}
+
+// TLabel
+
+ZRX_PUBLISH(TLabel, TWinControl, ZRX_PROP_ENUM(TLabel, Alignment, AlignmentNames),
+            ZRX_PROP_BOOL(TLabel, AutoSize), ZRX_PROP_BOOL(TLabel, WordWrap))
+
+TLabel::TLabel(TComponent* AOwner) : TWinControl(AOwner) {
+    SetBounds(0, 0, 65, 17);
+}
+
+void TLabel::CreateParams(TCreateParams& Params) {
+    TWinControl::CreateParams(Params);
+    Params.Style |= WS_CHILD;
+}
+
+uint32_t TLabel::DrawFlags() const {
+    static const uint32_t align[] = {DT_LEFT, DT_RIGHT, DT_CENTER};
+    return DT_EXPANDTABS | align[FAlignment] | (FWordWrap ? DT_WORDBREAK : DT_SINGLELINE);
+}
+
+void TLabel::AdjustBounds() {
+    if (!FAutoSize) return;
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, Font()->Handle());
+    RECT r{0, 0, FWordWrap ? FWidth : 0x7FFF, 0};
+    // An empty label keeps the height of a line.
+    std::wstring text = FCaption.empty() ? L"Wg" : FCaption;
+    DrawTextW(dc, text.c_str(), (int)text.size(), &r, (DrawFlags() & ~DT_SINGLELINE) | DT_CALCRECT);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    int x = FLeft;
+    if (FAlignment == taRightJustify) x += FWidth - r.right;
+    SetBounds(x, FTop, FCaption.empty() ? 0 : r.right, r.bottom);
+}
+
+void TLabel::SetAlignment(TAlignment Value) {
+    if (Value == FAlignment) return;
+    FAlignment = Value;
+    AdjustBounds();
+    Repaint();
+}
+
+void TLabel::SetAutoSize(bool Value) {
+    if (Value == FAutoSize) return;
+    FAutoSize = Value;
+    AdjustBounds();
+}
+
+void TLabel::SetWordWrap(bool Value) {
+    if (Value == FWordWrap) return;
+    FWordWrap = Value;
+    AdjustBounds();
+    Repaint();
+}
+
+void TLabel::TextChanged() {
+    AdjustBounds();
+    Repaint();
+}
+
+void TLabel::FontChanged() {
+    AdjustBounds();
+    Repaint();
+}
+
+void TLabel::EnabledChanged() {
+    TWinControl::EnabledChanged();
+    Repaint();
+}
+
+void TLabel::ColorChanged() {
+    Repaint();
+}
+
+intptr_t TLabel::WndProc(uint32_t Msg, uintptr_t WParam, intptr_t LParam) {
+    switch (Msg) {
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(FHandle, &ps);
+        RECT r;
+        GetClientRect(FHandle, &r);
+        FillRect(dc, &r, (HBRUSH)BackgroundBrush());
+        HGDIOBJ old = SelectObject(dc, Font()->Handle());
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, ColorToRGB(Enabled() ? Font()->Color() : clGrayText));
+        DrawTextW(dc, FCaption.c_str(), (int)FCaption.size(), &r, DrawFlags());
+        SelectObject(dc, old);
+        EndPaint(FHandle, &ps);
+        return 0;
+    }
+    case WM_NCHITTEST:
+        return HTTRANSPARENT;
+    }
+    return TWinControl::WndProc(Msg, WParam, LParam);
+}
+
+// TCheckBox
+
+ZRX_PUBLISH(TCheckBox, TWinControl, ZRX_PROP_BOOL(TCheckBox, Checked))
+
+TCheckBox::TCheckBox(TComponent* AOwner) : TWinControl(AOwner) {
+    SetBounds(0, 0, 97, 17);
+}
+
+void TCheckBox::CreateParams(TCreateParams& Params) {
+    Params = {L"BUTTON", WS_CHILD | WS_TABSTOP | BS_CHECKBOX, 0, false};
+}
+
+void TCheckBox::InitializeWnd() {
+    SendMessageW(FHandle, BM_SETCHECK, FChecked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void TCheckBox::SetChecked(bool Value) {
+    if (Value == FChecked) return;
+    FChecked = Value;
+    if (FHandle) SendMessageW(FHandle, BM_SETCHECK, Value ? BST_CHECKED : BST_UNCHECKED, 0);
+    Click();
+}
+
+void TCheckBox::CNCommand(uint16_t Code) {
+    if (Code == BN_CLICKED) SetChecked(!FChecked);
+}
+
+// TRadioButton
+
+ZRX_PUBLISH(TRadioButton, TWinControl, ZRX_PROP_BOOL(TRadioButton, Checked))
+
+TRadioButton::TRadioButton(TComponent* AOwner) : TWinControl(AOwner) {
+    SetBounds(0, 0, 113, 17);
+}
+
+void TRadioButton::CreateParams(TCreateParams& Params) {
+    Params = {L"BUTTON", WS_CHILD | WS_TABSTOP | BS_RADIOBUTTON, 0, false};
+}
+
+void TRadioButton::InitializeWnd() {
+    SendMessageW(FHandle, BM_SETCHECK, FChecked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void TRadioButton::SetChecked(bool Value) {
+    if (Value == FChecked) return;
+    FChecked = Value;
+    if (FHandle) SendMessageW(FHandle, BM_SETCHECK, Value ? BST_CHECKED : BST_UNCHECKED, 0);
+    if (!Value) return;
+    if (TWinControl* p = Parent())
+        for (int i = 0; i < p->ControlCount(); ++i)
+            if (auto* other = dynamic_cast<TRadioButton*>(p->Controls(i)); other && other != this)
+                other->SetChecked(false);
+    Click();
+}
+
+void TRadioButton::CNCommand(uint16_t Code) {
+    if (Code == BN_CLICKED) SetChecked(true);
+}
+
+// TEdit
+
+ZRX_PUBLISH(TEdit, TWinControl, ZRX_PROP_STR(TEdit, Text), ZRX_PROP_BOOL(TEdit, ReadOnly))
+
+TEdit::TEdit(TComponent* AOwner) : TWinControl(AOwner) {
+    FParentColor = false;
+    SetColor(clWindow);
+    SetBounds(0, 0, 121, 21);
+}
+
+void TEdit::CreateParams(TCreateParams& Params) {
+    Params = {L"EDIT", WS_CHILD | WS_TABSTOP | ES_AUTOHSCROLL | (FReadOnly ? ES_READONLY : 0u),
+              WS_EX_CLIENTEDGE, false};
+}
+
+std::wstring TEdit::Caption() const {
+    if (!FHandle) return FCaption;
+    std::wstring s((size_t)GetWindowTextLengthW(FHandle) + 1, L'\0');
+    s.resize((size_t)GetWindowTextW(FHandle, s.data(), (int)s.size()));
+    return s;
+}
+
+void TEdit::SetReadOnly(bool Value) {
+    FReadOnly = Value;
+    if (FHandle) SendMessageW(FHandle, EM_SETREADONLY, Value, 0);
+}
+
+void TEdit::CNCommand(uint16_t Code) {
+    if (Code != EN_CHANGE) return;
+    FCaption = Caption();
+    if (OnChange) OnChange(this);
+}
+
+// TListBoxStrings
+
+void TListBoxStrings::Check(int Index, int Limit) const {
+    if (Index < 0 || Index >= Limit) RaiseListIndexError(Index);
+}
+
+std::wstring TListBoxStrings::Get(int Index) const {
+    Check(Index, Count());
+    return FItems[Index].S;
+}
+
+TObject* TListBoxStrings::Objects(int Index) const {
+    Check(Index, Count());
+    return FItems[Index].Obj;
+}
+
+void TListBoxStrings::Put(int Index, const std::wstring& S) {
+    Check(Index, Count());
+    TObject* obj = FItems[Index].Obj;
+    Delete(Index);
+    Insert(Index, S);
+    FItems[Index].Obj = obj;
+}
+
+void TListBoxStrings::PutObject(int Index, TObject* AObject) {
+    Check(Index, Count());
+    FItems[Index].Obj = AObject;
+}
+
+void TListBoxStrings::Insert(int Index, const std::wstring& S) {
+    Check(Index, Count() + 1);
+    FItems.insert(FItems.begin() + Index, TItem{S});
+    if (FListBox->HandleAllocated())
+        SendMessageW(FListBox->Handle(), LB_INSERTSTRING, (WPARAM)Index, (LPARAM)FItems[Index].S.c_str());
+}
+
+void TListBoxStrings::Delete(int Index) {
+    Check(Index, Count());
+    FItems.erase(FItems.begin() + Index);
+    if (FListBox->HandleAllocated()) SendMessageW(FListBox->Handle(), LB_DELETESTRING, (WPARAM)Index, 0);
+}
+
+void TListBoxStrings::Clear() {
+    FItems.clear();
+    if (FListBox->HandleAllocated()) SendMessageW(FListBox->Handle(), LB_RESETCONTENT, 0, 0);
+}
+
+// TListBox
+
+ZRX_PUBLISH(TListBox, TWinControl, ZRX_PROP_OBJ(TListBox, Items), ZRX_PROP_INT(TListBox, ItemIndex))
+
+TListBox::TListBox(TComponent* AOwner) : TWinControl(AOwner) {
+    FParentColor = false;
+    SetColor(clWindow);
+    SetBounds(0, 0, 121, 97);
+}
+
+void TListBox::CreateParams(TCreateParams& Params) {
+    Params = {L"LISTBOX",
+              WS_CHILD | WS_TABSTOP | WS_VSCROLL | WS_CLIPCHILDREN | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
+              WS_EX_CLIENTEDGE, false};
+}
+
+void TListBox::InitializeWnd() {
+    for (auto& item : FItems.FItems) SendMessageW(FHandle, LB_ADDSTRING, 0, (LPARAM)item.S.c_str());
+    SendMessageW(FHandle, LB_SETCURSEL, (WPARAM)FItemIndex, 0);
+}
+
+int TListBox::ItemIndex() const {
+    return FHandle ? (int)SendMessageW(FHandle, LB_GETCURSEL, 0, 0) : FItemIndex;
+}
+
+void TListBox::SetItemIndex(int Value) {
+    FItemIndex = Value;
+    if (FHandle) SendMessageW(FHandle, LB_SETCURSEL, (WPARAM)Value, 0);
+}
