@@ -45,6 +45,7 @@ ZRX_EXCEPTION(EResNotFound, Exception)
 ZRX_EXCEPTION(EComponentError, Exception)
 ZRX_EXCEPTION(EInvalidOperation, Exception)
 ZRX_EXCEPTION(EArgumentException, Exception)
+ZRX_EXCEPTION(EInOutError, Exception)
 
 class EAbstractError : public Exception {
 public:
