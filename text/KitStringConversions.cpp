@@ -8,6 +8,20 @@ namespace {
 // MB_PRECOMPOSED | MB_USEGLYPHCHARS: the flags of the block decoders.
 constexpr DWORD AnsiBlockFlags = 9;
 
+// Windows refuses MB_PRECOMPOSED and MB_USEGLYPHCHARS for these code pages (ERROR_INVALID_FLAGS), so
+// the decoders yield nothing for them. Wine accepts the flags; deciding here keeps both alike.
+bool RefusesAnsiFlags(UINT CodePage) {
+    return CodePage == 42 || (CodePage >= 50220 && CodePage <= 50229) || CodePage == 52936 ||
+           CodePage == 54936 || (CodePage >= 57002 && CodePage <= 57011) || CodePage == 65000 ||
+           CodePage == 65001;
+}
+
+// MultiByteToWideChar with the block decoders' flags.
+int AnsiToUnits(UINT CodePage, const char* Bytes, int Count, wchar_t* Units, int UnitCount) {
+    if (RefusesAnsiFlags(CodePage)) return 0;
+    return MultiByteToWideChar(CodePage, AnsiBlockFlags, Bytes, Count, Units, UnitCount);
+}
+
 // Reads a stream in chunks, never asking for more bytes than the decoder is certain to consume:
 // the caller names that lower bound (MinAhead), so the stream ends up exactly where byte-by-byte
 // reading would have left it, at a fraction of the calls.
@@ -207,7 +221,7 @@ int AnsiReadBlock(TStream* Stream, UINT CodePage, TUCS4Array& Buffer, int& Start
     while (left > 0) {
         int32_t got = Stream->Read(bytes.data(), left);
         if (got <= 0) break;
-        int n = MultiByteToWideChar(CodePage, AnsiBlockFlags, bytes.data(), got, units.data(), Count * 2);
+        int n = AnsiToUnits(CodePage, bytes.data(), got, units.data(), Count * 2);
         if (n <= 0) {
             result = 0;
             continue;
@@ -417,7 +431,7 @@ bool AnsiReadCharFromStreamCP(TStream* Stream, uint16_t CodePage, uint32_t& Ch) 
     char b;
     if (Stream->Read(&b, 1) != 1) return false;
     wchar_t units[2];
-    int n = MultiByteToWideChar(CodePage, AnsiBlockFlags, &b, 1, units, 2);
+    int n = AnsiToUnits(CodePage, &b, 1, units, 2);
     if (n <= 0) {
         Ch = UCS4ReplacementCharacter;
         return false;
