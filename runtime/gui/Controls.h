@@ -99,7 +99,7 @@ class TWinControl : public TControl {
 public:
     explicit TWinControl(TComponent* AOwner);
     ~TWinControl() override;
-    using TControl::SetParent;
+    void SetParent(TWinControl* AParent) override;
 
     // The window, created on first request; a child control needs a parent with a window.
     HWND__* Handle();
@@ -131,7 +131,6 @@ protected:
     void BoundsChanged() override;
     void ColorChanged() override;
     void* BackgroundBrush();
-    void SetParent(TWinControl* AParent) override;
     HWND__* FHandle = nullptr;
 
 private:
