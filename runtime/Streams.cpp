@@ -24,7 +24,7 @@ void TStream::WriteBuffer(const void* Buffer, int32_t Count) {
 }
 
 int64_t TStream::CopyFrom(TStream* Source, int64_t Count) {
-    if (Count == 0) {
+    if (Count <= 0) {
         Source->SetPosition(0);
         Count = Source->Size();
     }
@@ -95,7 +95,7 @@ TFileStream::~TFileStream() {
 // TMemoryStream
 
 int32_t TMemoryStream::Read(void* Buffer, int32_t Count) {
-    if (Count <= 0 || FPosition >= FSize) return 0;
+    if (Count <= 0 || FPosition < 0 || FPosition >= FSize) return 0;
     int32_t n = (int32_t)std::min<int64_t>(Count, FSize - FPosition);
     std::memcpy(Buffer, FData.data() + FPosition, n);
     FPosition += n;

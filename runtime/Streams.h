@@ -26,7 +26,7 @@ public:
     // Move exactly Count bytes or raise EReadError "Stream read error" / EWriteError "Stream write error".
     void ReadBuffer(void* Buffer, int32_t Count);
     void WriteBuffer(const void* Buffer, int32_t Count);
-    // Copies Count bytes from Source (0: all of Source from its start); the result is the count copied.
+    // Copies Count bytes from Source (0 or less: all of Source from its start); the result is the count copied.
     int64_t CopyFrom(TStream* Source, int64_t Count);
 };
 
