@@ -1,0 +1,90 @@
+#include <gtest/gtest.h>
+
+#include "text/KitCharsets.h"
+#include "text/KitStrings.h"
+
+TEST(Charsets, NameToCodePageTakesTheFirstRow) {
+    EXPECT_EQ(CodePageOfCharsetName(L"utf-8"), 65001);
+    EXPECT_EQ(CodePageOfCharsetName(L"UtF-8"), 65001);
+    EXPECT_EQ(CodePageOfCharsetName(L"iso-8859-1"), 28591);
+    EXPECT_EQ(CodePageOfCharsetName(L"latin1"), 28591);
+    EXPECT_EQ(CodePageOfCharsetName(L"ascii"), 20127);
+    EXPECT_EQ(CodePageOfCharsetName(L"us-ascii"), 20127);
+    EXPECT_EQ(CodePageOfCharsetName(L"ISO-8859-8"), 28598);
+    EXPECT_EQ(CodePageOfCharsetName(L"visual"), 28598);
+    EXPECT_EQ(CodePageOfCharsetName(L"l5"), 28595);
+    EXPECT_EQ(CodePageOfCharsetName(L"euc-kr"), 949);
+    EXPECT_EQ(CodePageOfCharsetName(L"iso-2022-jp"), 50220);
+    EXPECT_EQ(CodePageOfCharsetName(L"UTF-16"), 1200);
+    EXPECT_EQ(CodePageOfCharsetName(L"unicodeFFFE"), 1201);
+    EXPECT_EQ(CodePageOfCharsetName(L"United"), 437);
+    EXPECT_EQ(CodePageOfCharsetName(L"l3,"), 28593);
+    EXPECT_EQ(CodePageOfCharsetName(L"windows-1251"), 1251);
+}
+
+TEST(Charsets, UnknownNamesRaise) {
+    for (const wchar_t* name : {L"utf8", L"United States", L"l3", L"", L"WINDOWS-1251 "}) {
+        try {
+            CodePageOfCharsetName(name);
+            ADD_FAILURE() << "no error for " << testing::PrintToString(std::wstring(name));
+        } catch (const EKitCharsetError& e) {
+            EXPECT_EQ(e.Message(), L"No matching charset");
+        }
+    }
+    // Only a-z fold: a non-ASCII letter must match in its own case.
+    EXPECT_THROW(CodePageOfCharsetName(L"utf-\x0130"), EKitCharsetError);
+}
+
+TEST(Charsets, CodePageToName) {
+    EXPECT_EQ(CharsetNameOfCodePage(65001), L"utf-8");
+    EXPECT_EQ(CharsetNameOfCodePage(1200), L"utf-16");
+    EXPECT_EQ(CharsetNameOfCodePage(1252), L"Windows-1252");
+    EXPECT_EQ(CharsetNameOfCodePage(1251), L"windows-1251");
+    EXPECT_EQ(CharsetNameOfCodePage(28591), L"iso-8859-1");
+    EXPECT_EQ(CharsetNameOfCodePage(20127), L"us-ascii");
+    EXPECT_EQ(CharsetNameOfCodePage(437), L"United");
+    EXPECT_EQ(CharsetNameOfCodePage(949), L"ks_c_5601-1987");
+    EXPECT_EQ(CharsetNameOfCodePage(932), L"shift_jis");
+    EXPECT_THROW(CharsetNameOfCodePage(0), EKitCharsetError);
+    EXPECT_THROW(CharsetNameOfCodePage(54936), EKitCharsetError);
+}
+
+TEST(Strings, CaseInsensitiveComparison) {
+    EXPECT_TRUE(TextEquals(L"&amp;", L"&AMP;", false));
+    EXPECT_FALSE(TextEquals(L"&amp;", L"&AMP;", true));
+    EXPECT_TRUE(TextEquals(L"\x0416\x00C9", L"\x0436\x00E9", false));
+    EXPECT_EQ(TextCompare(L"abc", L"ab", false), 1);
+    EXPECT_EQ(TextCompare(L"ab", L"abc", false), -1);
+    EXPECT_EQ(TextCompare(L"b", L"a", true), 1);
+    EXPECT_EQ(TextCompare(L"a", L"B", false), -1);
+    EXPECT_EQ(TextCompare(L"", L"", true), 0);
+    EXPECT_EQ(TextCompare(L"", L"abc", true), -3);
+    EXPECT_EQ(TextCompare(L"ab", L"", true), 2);
+    EXPECT_EQ(CharToLowerCase(L'Q'), L'q');
+    EXPECT_EQ(CharToLowerCase(wchar_t(0xD800)), wchar_t(0xD800));
+}
+
+TEST(Strings, CompareRange) {
+    EXPECT_EQ(TextCompareRange(L"abc", L"ab", 1, true, 3), 0);
+    EXPECT_EQ(TextCompareRange(L"abc", L"ab", 2, true, 5), -2);
+    EXPECT_EQ(TextCompareRange(L"abc", L"", 1, true, 1), -1);
+    EXPECT_EQ(TextCompareRange(L"abc", L"abd", 1, true, 0), -2);
+    EXPECT_EQ(TextCompareRange(L"xbc", L"ybC", 2, false, 2), 0);
+    std::wstring same = L"abc";
+    EXPECT_EQ(TextCompareRange(same, same, 1, true, 9), 0);
+    EXPECT_EQ(TextCompareRange(same, same, 1, true, 0), -2);
+}
+
+TEST(Strings, WhiteSpaceClassesAndTrimming) {
+    EXPECT_FALSE(TextMatchesCharClass(L"", CharIsWhiteSpace, true));
+    EXPECT_FALSE(TextMatchesCharClass(L"", CharIsWhiteSpace, false));
+    EXPECT_TRUE(TextMatchesCharClass(L"\t\n ", CharIsWhiteSpace, true));
+    EXPECT_FALSE(TextMatchesCharClass(L"\t\nx", CharIsWhiteSpace, true));
+    EXPECT_TRUE(TextMatchesCharClass(L"a b", CharIsWhiteSpace, false));
+    EXPECT_FALSE(TextMatchesCharClass(L"abc", CharIsWhiteSpace, false));
+    EXPECT_EQ(TextSkipLeading(L"\r\na b", CharIsWhiteSpace), L"a b");
+    EXPECT_EQ(TextSkipLeading(L"   ", CharIsWhiteSpace), L"");
+    EXPECT_FALSE(CharIsWhiteSpace(wchar_t(0xA0)));
+    EXPECT_FALSE(CharIsWhiteSpace(wchar_t(0x85)));
+    EXPECT_TRUE(CharIsWhiteSpace(wchar_t(0x0B)));
+}

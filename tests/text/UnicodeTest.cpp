@@ -1,0 +1,98 @@
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+#include "text/KitUnicode.h"
+
+namespace {
+
+// Answers of all three predicates over the Basic Multilingual Plane and a few planes beyond.
+std::vector<uint8_t> Survey() {
+    std::vector<uint8_t> answers;
+    for (uint32_t cp = 0; cp < 0x30000; cp += 7)
+        answers.push_back(uint8_t(CodePointIsWhiteSpace(cp) | CodePointIsNameStart(cp) << 1 |
+                                  CodePointIsNameChar(cp) << 2));
+    return answers;
+}
+
+} // namespace
+
+// Runs first (the name sorts before the others in this file's order): the load happens here.
+TEST(Categories, FirstQuestionOnTwoThreadsLoadsOnce) {
+    ASSERT_EQ(CategoryTableLoadCount(), 0);
+    std::vector<uint8_t> a, b;
+    std::thread first([&] { a = Survey(); });
+    std::thread second([&] { b = Survey(); });
+    first.join();
+    second.join();
+    EXPECT_EQ(CategoryTableLoadCount(), 1);
+    EXPECT_EQ(a, b);
+    EXPECT_EQ(a, Survey());
+}
+
+TEST(Categories, WhiteSpace) {
+    for (uint32_t cp : {0x09u, 0x0Au, 0x0Du, 0x20u, 0x85u, 0xA0u, 0x2028u, 0x3000u})
+        EXPECT_TRUE(CodePointIsWhiteSpace(cp)) << std::hex << cp;
+    for (uint32_t cp : {0x41u, 0x5Fu, 0x200Bu, 0xFEFFu})
+        EXPECT_FALSE(CodePointIsWhiteSpace(cp)) << std::hex << cp;
+}
+
+TEST(Categories, NameStartsAndNameCharacters) {
+    EXPECT_TRUE(CodePointIsNameStart('A'));
+    EXPECT_TRUE(CodePointIsNameChar('A'));
+    EXPECT_FALSE(CodePointIsNameStart('_'));
+    EXPECT_TRUE(CodePointIsNameChar('_'));
+    EXPECT_FALSE(CodePointIsNameStart('0'));
+    EXPECT_TRUE(CodePointIsNameChar('0'));
+    for (uint32_t cp : {uint32_t('-'), uint32_t('.'), uint32_t(':'), 0xB7u}) {
+        EXPECT_FALSE(CodePointIsNameStart(cp)) << std::hex << cp;
+        EXPECT_FALSE(CodePointIsNameChar(cp)) << std::hex << cp;
+    }
+    EXPECT_FALSE(CodePointIsNameStart(0x300));
+    EXPECT_TRUE(CodePointIsNameChar(0x300));
+    EXPECT_TRUE(CodePointIsNameStart(0x416));  // Cyrillic
+    EXPECT_TRUE(CodePointIsNameStart(0x4E00)); // CJK, inside a range of the database
+    EXPECT_TRUE(CodePointIsNameStart(0xAC00)); // Hangul
+    EXPECT_TRUE(CodePointIsNameStart(0x10000));
+}
+
+TEST(Categories, UnassignedAndOutOfRangeCodePoints) {
+    const TCharacterCategories everything = [] {
+        TCharacterCategories all;
+        for (int c = 0; c < CharacterCategoryCount; ++c) all.Include(TCharacterCategory(c));
+        return all;
+    }();
+    EXPECT_FALSE(CodePointInCategories(0x378, everything));
+    EXPECT_FALSE(CodePointInCategories(0x110000, everything));
+    EXPECT_FALSE(CodePointInCategories(0x1F600, everything)); // assigned after 5.2
+    // Only the low 24 bits are looked up.
+    EXPECT_TRUE(CodePointIsNameStart(0x1000041));
+}
+
+TEST(Categories, ASpaceIsInExactlyItsFourCategories) {
+    TCharacterCategories found;
+    for (int c = 0; c < CharacterCategoryCount; ++c)
+        if (CodePointInCategories(0x20, {TCharacterCategory(c)})) found.Include(TCharacterCategory(c));
+    EXPECT_EQ(found, (TCharacterCategories{ccSeparatorSpace, ccWhiteSpace, ccAssigned, ccPatternWhiteSpace}));
+    EXPECT_TRUE(CodePointInCategories(0x10FFFD, {ccOtherPrivate}));
+    EXPECT_TRUE(CodePointInCategories(0xD800, {ccOtherSurrogate}));
+    EXPECT_TRUE(CodePointInCategories(0x5D0, {ccRightToLeft}));
+    EXPECT_TRUE(CodePointInCategories(0xE9, {ccComposed}));
+    EXPECT_FALSE(CodePointInCategories(0x2010, {ccDash}));
+    EXPECT_TRUE(CodePointInCategories(0x2010, {ccPunctuationDash, ccHyphen}));
+}
+
+TEST(Categories, SetLayoutMatchesTheResource) {
+    TCharacterCategories set{ccLetterUppercase, ccSymbolOther, ccVariationSelector};
+    EXPECT_TRUE(set.Contains(ccSymbolOther));
+    EXPECT_FALSE(set.Contains(ccSymbolMath));
+    set.Exclude(ccSymbolOther);
+    EXPECT_FALSE(set.Contains(ccSymbolOther));
+    EXPECT_EQ(sizeof(TCharacterCategories), 11u);
+    EXPECT_EQ(SingleCodePointArray(0x41), TUCS4Array{0x41});
+}
+
+TEST(Categories, ResourceMissing) {
+    EXPECT_THROW(OpenUnicodeDataResource(L"NO SUCH TABLE"), EResNotFound);
+}
