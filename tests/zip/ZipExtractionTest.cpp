@@ -1,0 +1,159 @@
+// Extraction rules: overwrite actions and events, attributes, selection, progress, compressed data.
+#include "tests/zip/ZipTestSupport.h"
+
+using namespace ziptest;
+
+namespace {
+
+// A small archive in memory: a.txt, sub/, sub/b.txt, c.dat.
+std::unique_ptr<TMemoryStream> SmallArchive() {
+    auto s = std::make_unique<TMemoryStream>();
+    TOxZip zip(nullptr);
+    zip.CreateZip(s.get());
+    zip.Open(s.get());
+    TStringStream a(std::string("alpha")), b(std::string("bravo")), c(std::string("charlie"));
+    zip.AddStream("a.txt", &a, false);
+    zip.AddStream("sub\\b.txt", &b, false);
+    zip.AddStream("c.dat", &c, false);
+    return s;
+}
+
+} // namespace
+
+TEST(Extract, OverwriteAllReplacesAndNeverAsks) {
+    auto archive = SmallArchive();
+    TOxZip zip(nullptr);
+    zip.Open(archive.get());
+    const std::string folder = FreshFolder();
+    WriteFile(folder + "\\a.txt", "old");
+    int asked = 0;
+    zip.OnOverwriteFile = [&](TObject*, AnsiString&, TOverwriteAction&) { ++asked; };
+    zip.SetOverwriteAction(oaOverwriteAll);
+    zip.ExtractAll(folder);
+    EXPECT_EQ(asked, 0);
+    EXPECT_EQ(ReadFile(folder + "\\a.txt"), "alpha");
+    EXPECT_EQ(ReadFile(folder + "\\sub\\b.txt"), "bravo");
+    EXPECT_EQ(zip.OverwriteAction(), oaOverwriteAll);
+}
+
+TEST(Extract, SkipWithoutEventWritesNothing) {
+    auto archive = SmallArchive();
+    TOxZip zip(nullptr);
+    zip.Open(archive.get());
+    const std::string folder = FreshFolder();
+    zip.ExtractAll(folder);
+    zip.ExtractToFile("c.dat", folder + "\\single.dat");
+    EXPECT_FALSE(Exists(folder + "\\a.txt"));
+    EXPECT_FALSE(Exists(folder + "\\single.dat"));
+    EXPECT_TRUE(Exists(folder + "\\sub")); // folder parts are made before the decision
+}
+
+TEST(Extract, EventAnswersStayInForceForTheRun) {
+    auto archive = SmallArchive();
+    TOxZip zip(nullptr);
+    zip.Open(archive.get());
+    const std::string folder = FreshFolder();
+    WriteFile(folder + "\\a.txt", "old");
+    std::vector<std::string> asked;
+    zip.OnOverwriteFile = [&](TObject* Sender, AnsiString& Name, TOverwriteAction& Action) {
+        EXPECT_EQ(Sender, &zip);
+        asked.push_back(Name);
+        Action = oaOverwrite;
+    };
+    zip.ExtractAll(folder);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0], folder + "\\a.txt");
+    EXPECT_EQ(ReadFile(folder + "\\a.txt"), "alpha");
+    EXPECT_EQ(ReadFile(folder + "\\c.dat"), "charlie"); // did not exist: extracted under the answer
+    EXPECT_EQ(zip.OverwriteAction(), oaSkip);
+}
+
+TEST(Extract, EventMayRedirectAndSingleFilesOfNewTargetsAreWritten) {
+    auto archive = SmallArchive();
+    TOxZip zip(nullptr);
+    zip.Open(archive.get());
+    const std::string folder = FreshFolder();
+    WriteFile(folder + "\\a.txt", "old");
+    zip.OnOverwriteFile = [&](TObject*, AnsiString& Name, TOverwriteAction& Action) {
+        Name += ".new";
+        Action = oaOverwrite;
+    };
+    zip.ExtractToFile("a.txt", folder + "\\a.txt");
+    EXPECT_EQ(ReadFile(folder + "\\a.txt"), "old");
+    EXPECT_EQ(ReadFile(folder + "\\a.txt.new"), "alpha");
+    zip.ExtractToFile(2,
+                      folder + "\\fresh.dat"); // no target yet: the event is not asked, the entry is written
+    EXPECT_EQ(ReadFile(folder + "\\fresh.dat"), "bravo");
+    EXPECT_THROW(zip.ExtractToFile("nothere.txt", folder + "\\x"), EListError);
+}
+
+TEST(Extract, AttributesFollowTheEntry) {
+    TOxZip zip(nullptr);
+    zip.Open(Fixture("python_deflated.zip"));
+    zip.SetOverwriteAction(oaOverwriteAll);
+    const std::string folder = FreshFolder();
+    zip.ExtractAll(folder);
+    DWORD a = GetFileAttributesA((folder + "\\attrs\\readonly_hidden.txt").c_str());
+    EXPECT_EQ(a & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
+              (DWORD)(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_EQ(ReadFile(folder + "\\attrs\\readonly_hidden.txt"), "read-only and hidden");
+    // Extracting again over the read-only, hidden file works because the same attributes are asked for.
+    zip.ExtractAll(folder);
+
+    const std::string plain = FreshFolder("-plain");
+    zip.SetApplyAtributes(false);
+    zip.ExtractAll(plain);
+    a = GetFileAttributesA((plain + "\\attrs\\readonly_hidden.txt").c_str());
+    EXPECT_EQ(a & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN), 0u);
+}
+
+TEST(Extract, SelectionAndSelectedExtraction) {
+    auto archive = SmallArchive();
+    TOxZip zip(nullptr);
+    zip.Open(archive.get());
+    TOxZipEntries* e = zip.Entries();
+    const int c = e->IndexOf("c.dat");
+    e->Items(c)->SetSelected(true);
+    zip.Select("*.TXT");
+    for (int i = 0; i < e->Count(); ++i)
+        EXPECT_EQ(e->Items(i)->Selected(), e->Items(i)->FileName() != "sub/") << i;
+    zip.Select("sub\\[a-c].txt");
+    zip.InvertSelection();
+    EXPECT_TRUE(e->Items(e->IndexOf("sub/"))->Selected());
+    EXPECT_FALSE(e->Items(c)->Selected());
+    zip.DeSelectAll();
+    e->Items(c)->SetSelected(true);
+    zip.SetOverwriteAction(oaOverwriteAll);
+    const std::string folder = FreshFolder();
+    zip.ExtractSelected(folder);
+    EXPECT_TRUE(Exists(folder + "\\c.dat"));
+    EXPECT_FALSE(Exists(folder + "\\a.txt"));
+    zip.SelectAll();
+    for (int i = 0; i < e->Count(); ++i) EXPECT_TRUE(e->Items(i)->Selected());
+}
+
+TEST(Extract, ProgressCompressedDataAndEmptyEntries) {
+    TOxZip zip(nullptr);
+    zip.Open(Fixture("python_deflated.zip"));
+    TOxZipEntriesEntry* zeros = zip.Entries()->Items(zip.Entries()->IndexOf("bin/zeros.bin"));
+    int64_t last = 0, total = 0;
+    zip.OnDecompressFile = [&](TObject*, int64_t Current, int64_t Total) { last = Current, total = Total; };
+    TMemoryStream out;
+    zeros->ExtractToStream(&out);
+    EXPECT_EQ(out.Size(), 2000000);
+    EXPECT_EQ(last, 2000000);
+    EXPECT_EQ(total, 2000000);
+
+    TMemoryStream raw;
+    EXPECT_EQ(zeros->GetCompressedData(&raw), (int32_t)zeros->SizeCompressed() + 2);
+    AnsiString data = zeros->GetCompressedData();
+    EXPECT_EQ(data.substr(0, 2), "\x78\x9C");
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(raw.Memory()), (size_t)raw.Size()), data);
+
+    const std::string folder = FreshFolder();
+    zip.ExtractToFile("empty.txt", folder + "\\empty.txt");
+    zip.SetOverwriteAction(oaOverwrite);
+    zip.ExtractToFile("empty.txt", folder + "\\empty.txt");
+    EXPECT_TRUE(Exists(folder + "\\empty.txt"));
+    EXPECT_EQ(ReadFile(folder + "\\empty.txt"), "");
+}

@@ -1,0 +1,127 @@
+// Hostile and damaged archives: refused names, wrong checksums, short data, damaged headers, huge counts.
+// None may crash, and none may leave a file outside the target folder or a corrupt file inside it.
+#include "tests/zip/ZipTestSupport.h"
+
+using namespace ziptest;
+
+namespace {
+
+std::wstring ExtractAllError(const std::string& Archive, const std::string& Folder) {
+    TOxZip zip(nullptr);
+    zip.Open(Fixture(Archive));
+    EXPECT_TRUE(zip.IsZipFile()) << Archive;
+    zip.SetOverwriteAction(oaOverwriteAll);
+    return MessageOf([&] { zip.ExtractAll(Folder); });
+}
+
+} // namespace
+
+class Traversal : public ::testing::TestWithParam<std::pair<const char*, const char*>> {};
+
+TEST_P(Traversal, RefusedAndNothingWrittenOutside) {
+    const auto [archive, name] = GetParam();
+    const std::string parent = FreshFolder();
+    const std::string target = parent + "\\target";
+    CreateDirectoryA(target.c_str(), nullptr);
+    EXPECT_EQ(ExtractAllError(archive, target),
+              L"Cannot process this file: " + std::wstring(name, name + strlen(name)) + L" ");
+    EXPECT_EQ(ReadFile(target + "\\good.txt"), "good data"); // entries before it stay extracted
+    EXPECT_FALSE(Exists(parent + "\\evil.txt"));
+    EXPECT_FALSE(Exists("out\\evil.txt"));
+    EXPECT_FALSE(Exists("evil.txt"));
+    EXPECT_FALSE(Exists("\\evil_abs.txt"));
+    EXPECT_FALSE(Exists("\\evil.txt"));
+    EXPECT_FALSE(Exists(target + "\\a\\evil.txt"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, Traversal,
+                         ::testing::Values(std::pair{"trav_dotdot.zip", "sub/../../evil.txt"},
+                                           std::pair{"trav_backslash.zip", "..\\evil.txt"},
+                                           std::pair{"trav_absolute.zip", "/evil_abs.txt"},
+                                           std::pair{"trav_drive.zip", "C:../evil.txt"},
+                                           std::pair{"trav_dots.zip", "a/.../evil.txt"},
+                                           std::pair{"trav_unc.zip", "//server/share/../../evil.txt"}),
+                         [](const auto& info) {
+                             std::string n = info.param.first;
+                             return n.substr(0, n.find('.'));
+                         });
+
+class BadData : public ::testing::TestWithParam<std::pair<const char*, const char*>> {};
+
+TEST_P(BadData, RaisesAndLeavesNoFile) {
+    const auto [archive, name] = GetParam();
+    const std::string folder = FreshFolder();
+    EXPECT_EQ(ExtractAllError(archive, folder),
+              L"Cannot process this file: " + std::wstring(name, name + strlen(name)) + L" ");
+    EXPECT_EQ(ReadFile(folder + "\\good.txt"), "good data");
+    EXPECT_FALSE(Exists(folder + "\\" + name));
+
+    TOxZip zip(nullptr);
+    zip.Open(Fixture(archive));
+    TOxZipEntriesEntry* bad = zip.Entries()->Items(zip.Entries()->IndexOf(name));
+    EXPECT_FALSE(bad->Test());
+    EXPECT_TRUE(zip.Entries()->Items(0)->Test());
+    TMemoryStream out;
+    out.WriteBuffer("keep", 4);
+    EXPECT_THROW(bad->ExtractToStream(&out), Exception);
+    EXPECT_EQ(out.Size(), 4); // what was there stays, nothing partial is appended
+}
+
+INSTANTIATE_TEST_SUITE_P(Archives, BadData,
+                         ::testing::Values(std::pair{"crc_mismatch.zip", "bad.txt"},
+                                           std::pair{"crc_flipped.zip", "flip.txt"},
+                                           std::pair{"short_deflate.zip", "short.txt"},
+                                           std::pair{"short_stored.zip", "short.bin"},
+                                           std::pair{"damaged_local.zip", "second.txt"}),
+                         [](const auto& info) {
+                             std::string n = info.param.first;
+                             return n.substr(0, n.find('.'));
+                         });
+
+TEST(Hostile, DamagedLocalHeaderIsReportedAtOpen) {
+    TOxZip zip(nullptr);
+    zip.Open(Fixture("damaged_local.zip"));
+    EXPECT_TRUE(zip.IsZipFile());
+    EXPECT_TRUE(zip.HasBadEntries());
+    EXPECT_EQ(zip.Entries()->Items(1)->LocalFile().LocalFileHeaderSignature, 0u);
+    EXPECT_EQ(zip.Entries()->Items(1)->GetCompressedData(), "");
+}
+
+TEST(Hostile, TruncatedArchive) {
+    const std::string folder = FreshFolder();
+    TOxZip zip(nullptr);
+    zip.Open(Fixture("truncated.zip"));
+    ASSERT_TRUE(zip.IsZipFile());
+    EXPECT_TRUE(zip.HasBadEntries());
+    zip.SetOverwriteAction(oaOverwriteAll);
+    EXPECT_EQ(MessageOf([&] { zip.ExtractAll(folder); }), L"Cannot process this file: bin/zeros.bin ");
+    EXPECT_EQ(ReadFile(folder + "\\bin\\random.bin"), ReadFile(Source("bin/random.bin")));
+    EXPECT_FALSE(Exists(folder + "\\bin\\zeros.bin"));
+}
+
+TEST(Hostile, EncryptedEntriesAreRefusedButPassTheTest) {
+    const std::string folder = FreshFolder();
+    EXPECT_EQ(ExtractAllError("encrypted.zip", folder), L"Cannot process this file: hello.txt ");
+    EXPECT_FALSE(Exists(folder + "\\hello.txt"));
+    TOxZip zip(nullptr);
+    zip.Open(Fixture("encrypted.zip"));
+    EXPECT_TRUE(zip.Entries()->Items(0)->IsEncrypted());
+    EXPECT_TRUE(zip.Entries()->Items(0)->Test());
+}
+
+TEST(Hostile, SixtyFiveThousandFiveHundredThirtyFiveEntries) {
+    TOxZip zip(nullptr);
+    int events = 0;
+    zip.OnZipOpen = [&](TObject*, int64_t, int64_t Total) {
+        ++events;
+        EXPECT_EQ(Total, 65535);
+    };
+    zip.Open(Fixture("many_entries.zip"));
+    ASSERT_TRUE(zip.IsZipFile());
+    EXPECT_EQ(zip.Entries()->Count(), 65535);
+    EXPECT_EQ(events, 2 * 65535);
+    auto last = zip.ExtractToStream("m/65534.txt");
+    ASSERT_NE(last, nullptr);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(last->Memory()), (size_t)last->Size()), "65534");
+    EXPECT_EQ(zip.Entries()->IndexOf("m/00000.txt"), 0);
+}

@@ -1,0 +1,335 @@
+// Entries and extraction: entry properties, the data of an entry, the integrity test, extraction to streams,
+// files and folders with the overwrite rules, and selection.
+#include "zip/ZipInternal.h"
+
+#include <algorithm>
+#include <unordered_set>
+#include <windows.h>
+
+#include "runtime/Files.h" // after windows.h: its CreateDirectory macro applies to both sides
+
+using namespace zipio;
+
+namespace {
+
+// Swallows what is written; the integrity test needs only the CRC-32 that extraction checks.
+class TNullStream : public TStream {
+public:
+    int32_t Read(void*, int32_t) override { return 0; }
+    int32_t Write(const void*, int32_t Count) override { return Count; }
+    int64_t Seek(int64_t, TSeekOrigin) override { return 0; }
+};
+
+bool IsSupported(const TOxZipEntriesEntry* Item) {
+    return !Item->IsEncrypted() && (Item->CompressionMethod() == 0 || Item->CompressionMethod() == 8);
+}
+
+} // namespace
+
+void zipio::DeleteFileForced(const std::wstring& Path) {
+    SetFileAttributesW(Path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(Path.c_str());
+}
+
+// TOxZipEntriesEntry
+
+TOxZipEntriesEntry::TOxZipEntriesEntry(TCollection* Collection)
+    : TCollectionItem(Collection), FParent(static_cast<TOxZipEntries*>(Collection)) {}
+
+uint32_t TOxZipEntriesEntry::LocalEntrySize() const {
+    const TCentralDirectoryFile& c = FCentralDirectoryFile;
+    return TLocalFile::FixedSize + c.FilenameLength + c.ExtraFieldLength + c.CompressedSize +
+           ((c.GeneralPurposeBitFlag & 8) ? 16 : 0);
+}
+
+uint32_t TOxZipEntriesEntry::CentralEntrySize() const {
+    const TCentralDirectoryFile& c = FCentralDirectoryFile;
+    return TCentralDirectoryFile::FixedSize + c.FilenameLength + c.ExtraFieldLength + c.FileCommentLength;
+}
+
+void TOxZipEntriesEntry::ExtractToFile(const AnsiString& FileName) {
+    FParent->ExtractToFile(this, FileName);
+}
+void TOxZipEntriesEntry::ExtractToStream(TStream* Stream) {
+    FParent->ExtractToStream(this, Stream);
+}
+
+int32_t TOxZipEntriesEntry::GetCompressedData(TStream* Stream) {
+    int32_t written = 0;
+    if (CompressionMethod() == 8) {
+        const uint16_t header = ZlibHeaderForFlags(BitFlag());
+        Stream->WriteBuffer(&header, 2);
+        written = 2;
+    }
+    if (!FParent->ReadLocalHeader(this, false)) return 0;
+    if (FCentralDirectoryFile.CompressedSize == 0) return written;
+    TStream* S = FParent->FParent->FZipStream;
+    const int64_t dataStart = (int64_t)LocalOffset() + TLocalFile::FixedSize + FLocalFile.FilenameLength +
+                              FLocalFile.ExtraFieldLength;
+    std::vector<uint8_t> block(std::min<uint32_t>(FLocalFile.CompressedSize, 1 << 20));
+    for (uint32_t done = 0; done < FLocalFile.CompressedSize;) {
+        int32_t n =
+            ReadAt(S, dataStart + done, block.data(),
+                   (int32_t)std::min<uint32_t>((uint32_t)block.size(), FLocalFile.CompressedSize - done));
+        if (n <= 0) break;
+        Stream->WriteBuffer(block.data(), n);
+        done += n, written += n;
+    }
+    return written;
+}
+
+AnsiString TOxZipEntriesEntry::GetCompressedData() {
+    if (CompressionMethod() != 0 && CompressionMethod() != 8) return {};
+    if (!FParent->ReadLocalHeader(this, FCentralDirectoryFile.CompressedSize != 0)) return {};
+    AnsiString out;
+    if (CompressionMethod() == 8) {
+        const uint16_t header = ZlibHeaderForFlags(BitFlag());
+        out.assign(reinterpret_cast<const char*>(&header), 2);
+    }
+    out += FLocalFile.CompressedData;
+    FLocalFile.CompressedData.clear();
+    return out;
+}
+
+bool TOxZipEntriesEntry::Test() {
+    if (FIsEncrypted) return true;
+    try {
+        TNullStream sink;
+        FParent->ExtractData(this, &sink);
+        return true;
+    } catch (const Exception&) {
+        return false;
+    }
+}
+
+void TOxZipEntriesEntry::SetFileName(const AnsiString& Value) {
+    const AnsiString name = ToZipName(Value);
+    if (FParent->IndexOf(name) >= 0) throw Exception(L"File with same name already exists in Archive!");
+    FCentralDirectoryFile.FileName = name;
+    FCentralDirectoryFile.FilenameLength = (uint16_t)name.size();
+    TOxZip* z = FParent->FParent;
+    z->FIsDirty = true;
+    if (!z->FBatchMode) {
+        z->Rebuild();
+        z->DoChange(z, 5);
+    }
+}
+
+void TOxZipEntriesEntry::SetComment(const AnsiString& Value) {
+    FCentralDirectoryFile.FileComment = Value.substr(0, 0xFFFF);
+    FCentralDirectoryFile.FileCommentLength = (uint16_t)FCentralDirectoryFile.FileComment.size();
+    TOxZip* z = FParent->FParent;
+    z->Rebuild();
+    if (!z->FBatchMode) z->DoChange(z, 4);
+}
+
+// TOxZipEntries: extraction
+
+void TOxZipEntries::ExtractData(TOxZipEntriesEntry* Item, TStream* Target) {
+    TOxZip* z = FParent;
+    const TCentralDirectoryFile& c = Item->FCentralDirectoryFile;
+    if (!IsSupported(Item)) RaiseCannotProcess(c.FileName);
+    TOxZip::TExtractBuffers& b = z->Buffers();
+    TStream* S = z->FZipStream;
+
+    // One read fetches the local header and, for most entries, all their data.
+    const int64_t at = c.RelativeOffsetOfLocalHeader;
+    const int64_t want =
+        (int64_t)TLocalFile::FixedSize + c.FilenameLength + c.ExtraFieldLength + c.CompressedSize;
+    const int32_t got = ReadAt(S, at, b.In.get(), (int32_t)std::min<int64_t>(want, b.InSize));
+    TLocalFile& l = Item->FLocalFile;
+    l = TLocalFile();
+    if (got < TLocalFile::FixedSize || Word32(b.In.get()) != LocalFileHeaderSignatureValue)
+        RaiseCannotProcess(c.FileName);
+    UnpackLocal(b.In.get(), l);
+    const int32_t header = TLocalFile::FixedSize + l.FilenameLength + l.ExtraFieldLength;
+    if (header <= got) {
+        l.FileName.assign(reinterpret_cast<const char*>(b.In.get()) + TLocalFile::FixedSize,
+                          l.FilenameLength);
+        l.ExtraField.assign(reinterpret_cast<const char*>(b.In.get()) + TLocalFile::FixedSize +
+                                l.FilenameLength,
+                            l.ExtraFieldLength);
+    }
+    if (l.GeneralPurposeBitFlag & 8) {
+        int length;
+        ReadDataDescriptor(S, at + header + c.CompressedSize, l.Crc32, l.CompressedSize, l.UncompressedSize,
+                           length);
+    }
+    const uint32_t size = c.UncompressedSize;
+    uint32_t remaining = c.CompressedSize == 0 ? 0 : l.CompressedSize;
+    z->FCurrentDFS = size;
+
+    // Compressed bytes come from what the first read holds past the header, then from further reads.
+    const uint8_t* chunk = b.In.get() + std::min(header, got);
+    uint32_t chunkLen = (uint32_t)std::min<int64_t>(std::max(got - header, 0), remaining);
+    remaining -= chunkLen;
+    int64_t next = at + header + chunkLen;
+    auto refill = [&]() {
+        if (remaining == 0) return false;
+        const int32_t n = ReadAt(S, next, b.In.get(), (int32_t)std::min<uint32_t>(remaining, b.InSize));
+        if (n <= 0) return false;
+        next += n, remaining -= n;
+        chunk = b.In.get(), chunkLen = n;
+        return true;
+    };
+    uLong crc = 0;
+    uint32_t produced = 0;
+    auto emit = [&](const uint8_t* Data, uint32_t Count) {
+        Target->WriteBuffer(Data, (int32_t)Count);
+        crc = crc32(crc, Data, Count);
+        produced += Count;
+        if (z->OnDecompressFile) z->OnDecompressFile(z, produced, size);
+    };
+
+    if (c.CompressionMethod == 0) {
+        while (produced < size && (chunkLen > 0 || refill())) {
+            const uint32_t n = std::min(chunkLen, size - produced);
+            emit(chunk, n);
+            chunk += n, chunkLen -= n;
+        }
+    } else if (size > 0) {
+        z_stream& zs = b.Z;
+        if (!b.ZReady) {
+            if (inflateInit2(&zs, -MAX_WBITS) != Z_OK) throw EZDecompressionError(L"insufficient memory");
+            b.ZReady = true;
+        } else {
+            inflateReset(&zs);
+        }
+        zs.avail_in = 0;
+        int ret = Z_OK;
+        while (produced < size && ret != Z_STREAM_END) {
+            if (zs.avail_in == 0) {
+                if (chunkLen == 0 && !refill()) break;
+                zs.next_in = const_cast<Bytef*>(chunk);
+                zs.avail_in = chunkLen;
+                chunkLen = 0;
+            }
+            zs.next_out = b.Out.get();
+            zs.avail_out = std::min<uint32_t>(b.OutSize, size - produced);
+            ret = inflate(&zs, Z_NO_FLUSH);
+            if (ret == Z_DATA_ERROR || ret == Z_MEM_ERROR || ret == Z_NEED_DICT || ret == Z_STREAM_ERROR) {
+                const char* msg = zs.msg ? zs.msg : "data error";
+                throw EZDecompressionError(AnsiToWide(msg));
+            }
+            const uint32_t n = (uint32_t)(zs.next_out - b.Out.get());
+            if (n > 0) emit(b.Out.get(), n);
+        }
+    }
+    // Short data or a wrong checksum: the output is not the entry's content.
+    if (produced != size || (uint32_t)crc != c.Crc32) RaiseCannotProcess(c.FileName);
+}
+
+void TOxZipEntries::ExtractToStream(TOxZipEntriesEntry* Item, TStream* Stream) {
+    const int64_t start = Stream->Position();
+    const bool appending = Stream->Size() <= start;
+    try {
+        ExtractData(Item, Stream);
+    } catch (...) {
+        // Take back what was appended, so that no partial data stays behind.
+        if (appending) {
+            Stream->SetSize(start);
+            Stream->SetPosition(start);
+        }
+        throw;
+    }
+}
+
+void TOxZipEntries::ExtractEntryToFile(TOxZipEntriesEntry* Item, const AnsiString& FileName) {
+    const std::wstring path = AnsiToWide(FileName);
+    if (Item->IsFolder()) {
+        TDirectory::CreateDirectory(path);
+        return;
+    }
+    if (!IsSupported(Item)) RaiseCannotProcess(Item->FileName());
+    // The attributes go with the creation: one call less per file, and an existing hidden or system file
+    // with the same attributes can be replaced.
+    DWORD attributes = FILE_ATTRIBUTE_NORMAL;
+    if (FParent->FApplyAttributes)
+        attributes =
+            FILE_ATTRIBUTE_ARCHIVE |
+            (Item->Attributes() & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           nullptr, CREATE_ALWAYS, attributes, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        throw EFCreateError(L"Cannot create file \"" + path + L"\". " + SysErrorMessage(GetLastError()));
+    try {
+        THandleStream out(h);
+        ExtractData(Item, &out);
+    } catch (...) {
+        CloseHandle(h);
+        DeleteFileForced(path);
+        throw;
+    }
+    CloseHandle(h);
+}
+
+bool TOxZipEntries::DecideOverwrite(AnsiString& FileName, TOverwriteAction& Action, bool SingleFile) {
+    TOxZip* z = FParent;
+    if (Action != oaOverwriteAll && Action != oaSkipAll && z->OnOverwriteFile) {
+        if (FileExists(AnsiToWide(FileName)))
+            z->OnOverwriteFile(z, FileName, Action);
+        else if (SingleFile)
+            Action = oaOverwrite;
+    }
+    return Action == oaOverwrite || Action == oaOverwriteAll;
+}
+
+void TOxZipEntries::ExtractToFile(TOxZipEntriesEntry* Item, const AnsiString& FileName) {
+    TOverwriteAction action = FParent->FOverwriteAction;
+    AnsiString target = FileName;
+    if (DecideOverwrite(target, action, true)) ExtractEntryToFile(Item, target);
+}
+
+void TOxZipEntries::ExtractToFile(int ItemIndex, const AnsiString& FileName) {
+    ExtractToFile(Items(ItemIndex), FileName);
+}
+
+void TOxZipEntries::ExtractToFile(const AnsiString& FileName, const AnsiString& DestinationFileName) {
+    ExtractToFile(Items(IndexOf(FileName)), DestinationFileName);
+}
+
+void TOxZipEntries::ExtractAll(const AnsiString& TargetDirectory) {
+    ExtractToFolder(TargetDirectory, false);
+}
+
+void TOxZipEntries::ExtractSelected(const AnsiString& TargetDirectory) {
+    ExtractToFolder(TargetDirectory, true);
+}
+
+void TOxZipEntries::ExtractToFolder(const AnsiString& TargetDirectory, bool SelectedOnly) {
+    TOverwriteAction action = FParent->FOverwriteAction;
+    AnsiString root = TargetDirectory;
+    if (root.empty() || root.back() != '\\') root += '\\';
+    std::unordered_set<AnsiString> made; // folders known to exist, so each is made once
+    for (int i = 0; i < Count(); ++i) {
+        TOxZipEntriesEntry* item = Items(i);
+        if (SelectedOnly && !item->Selected()) continue;
+        const AnsiString folder = TOxZip::GetFilePath(item->FileName());
+        const AnsiString name = TOxZip::GetFileName(item->FileName());
+        // Nothing may land outside the target folder.
+        if (IsUnsafeEntryPath(folder + name)) RaiseCannotProcess(item->FileName());
+        if (!folder.empty() && made.insert(folder).second)
+            TDirectory::CreateDirectory(AnsiToWide(root + folder));
+        AnsiString target = root + folder + name;
+        if (DecideOverwrite(target, action, false)) ExtractEntryToFile(item, target);
+    }
+}
+
+// Selection
+
+void TOxZipEntries::SelectAll() {
+    for (int i = 0; i < Count(); ++i) Items(i)->FSelected = true;
+}
+
+void TOxZipEntries::DeSelectAll() {
+    for (int i = 0; i < Count(); ++i) Items(i)->FSelected = false;
+}
+
+void TOxZipEntries::InvertSelection() {
+    for (int i = 0; i < Count(); ++i) Items(i)->FSelected = !Items(i)->FSelected;
+}
+
+void TOxZipEntries::Select(const AnsiString& WildCard) {
+    for (int i = 0; i < Count(); ++i)
+        if (MatchesMask(ToDosName(Items(i)->FileName()), WildCard)) Items(i)->FSelected = true;
+}

@@ -1,0 +1,57 @@
+// Helpers shared by the ZIP component's source files: record layout on disk, string conversions, errors.
+#pragma once
+#include "zip/Common.ZipIO.h"
+
+namespace zipio {
+
+void UnpackLocal(const uint8_t* P, TLocalFile& R);
+void PackLocal(const TLocalFile& R, uint8_t* P);
+void UnpackCentral(const uint8_t* P, TCentralDirectoryFile& R);
+void PackCentral(const TCentralDirectoryFile& R, uint8_t* P);
+void UnpackEnd(const uint8_t* P, TEndOfCentralDir& R);
+void PackEnd(const TEndOfCentralDir& R, uint8_t* P);
+
+// Reads up to Count bytes at Pos; the result is the number read.
+int32_t ReadAt(TStream* S, int64_t Pos, void* Buffer, int32_t Count);
+// Fixed part, name and extra field (local), plus comment (central); the end record alone.
+void WriteLocalHeader(TStream* S, const TLocalFile& R);
+void WriteCentralRecord(TStream* S, const TCentralDirectoryFile& R);
+void WriteEndRecord(TStream* S, const TEndOfCentralDir& R);
+
+std::wstring AnsiToWide(const AnsiString& S);
+AnsiString WideToAnsi(const std::wstring& S);
+
+// "Cannot process this file: " + name + " ": every refusal to extract an entry.
+[[noreturn]] void RaiseCannotProcess(const AnsiString& Name);
+
+// Wildcard match with "*", "?" and bracketed sets ("[a-c]", "[!x]"), without regard to case.
+bool MatchesMask(const AnsiString& Name, const AnsiString& Mask);
+
+// An entry name that would leave the target folder: absolute, with a drive or stream colon, or a ".." part.
+bool IsUnsafeEntryPath(const AnsiString& DosPath);
+
+} // namespace zipio
+
+#include <zlib.h>
+
+// Reusable buffers and inflater for extraction: allocated once per component, not per entry.
+struct TOxZip::TExtractBuffers {
+    static constexpr int32_t InSize = 1 << 20;
+    static constexpr int32_t OutSize = 1 << 20;
+    std::unique_ptr<uint8_t[]> In = std::make_unique_for_overwrite<uint8_t[]>(InSize);
+    std::unique_ptr<uint8_t[]> Out = std::make_unique_for_overwrite<uint8_t[]>(OutSize);
+    z_stream Z{};
+    bool ZReady = false;
+    ~TExtractBuffers() {
+        if (ZReady) inflateEnd(&Z);
+    }
+};
+
+namespace zipio {
+uint32_t Word32(const uint8_t* P);
+// The data descriptor at Pos: 16 bytes with its signature, or the 12-byte form without one.
+bool ReadDataDescriptor(TStream* S, int64_t Pos, uint32_t& Crc, uint32_t& Compressed, uint32_t& Uncompressed,
+                        int& Length);
+// Removes a file even when it carries the read-only attribute.
+void DeleteFileForced(const std::wstring& Path);
+} // namespace zipio
