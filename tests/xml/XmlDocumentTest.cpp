@@ -1,0 +1,188 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "XmlTestSupport.h"
+
+namespace {
+const std::wstring Russian = L"\u041F\u0440\u0438\u0432\u0435\u0442, \u043C\u0438\u0440"; // "Привет, мир"
+
+std::string Encode(const std::wstring& Text, UINT CodePage) {
+    int n = WideCharToMultiByte(CodePage, 0, Text.data(), (int)Text.size(), nullptr, 0, nullptr, nullptr);
+    std::string bytes(n, '\0');
+    WideCharToMultiByte(CodePage, 0, Text.data(), (int)Text.size(), bytes.data(), n, nullptr, nullptr);
+    return bytes;
+}
+
+// A document whose first element holds non-ASCII text, with enough after it to span several text blocks.
+void Fill(TKitSimpleXML& Doc) {
+    Doc.Root()->SetName(L"root");
+    Doc.Root()->Properties()->Add(L"title", Russian);
+    Doc.Root()->Items()->Add(L"first", Russian);
+    for (int i = 0; i < 600; ++i) Doc.Root()->Items()->Add(L"item", Russian + L" " + std::to_wstring(i));
+    Doc.Root()->Items()->Add(L"last", L"\u0451\u0401 <&> \"quoted\"");
+}
+
+void ExpectFilled(TKitSimpleXML& Doc) {
+    TKitSimpleXMLElem* root = Doc.Root();
+    EXPECT_EQ(root->Name(), L"root");
+    EXPECT_EQ(root->Properties()->Value(L"title"), Russian);
+    ASSERT_EQ(root->ItemCount(), 602);
+    EXPECT_EQ(root->Items()->Item(0)->Value(), Russian);
+    EXPECT_EQ(root->Items()->Item(600)->Value(), Russian + L" 599");
+    EXPECT_EQ(root->Items()->Value(L"last"), L"\u0451\u0401 <&> \"quoted\"");
+}
+
+// Saves a filled document with the header's encoding, then loads the bytes as a file would be loaded.
+std::string RoundTrip(const wchar_t* Charset, TKitSimpleXMLOptions Options, TKitSimpleXML& Loaded) {
+    TKitSimpleXML doc;
+    doc.SetOptions(Options);
+    Fill(doc);
+    doc.Prolog()->SetEncoding(Charset);
+    std::string bytes = SaveBytes(doc, seAuto);
+    LoadBytes(Loaded, bytes, seAuto, 0);
+    return bytes;
+}
+} // namespace
+
+TEST(XmlDocument, RoundTripsInEveryEncoding) {
+    const TKitSimpleXMLOptions coded{sxoAutoIndent, sxoAutoEncodeValue, sxoAutoEncodeEntity};
+    const TKitSimpleXMLOptions plain{sxoAutoIndent, sxoAutoEncodeEntity};
+    struct {
+        const wchar_t* Charset;
+        TKitSimpleXMLOptions Options;
+        const char* Start;
+    } cases[] = {
+        {L"UTF-8", coded, "\xEF\xBB\xBF<?xml"},
+        {L"UTF-8", plain, "\xEF\xBB\xBF<?xml"},
+        {L"utf-16", plain, "\xFF\xFE<"},
+        {L"windows-1251", plain, "<?xml"},
+        {L"koi8-r", plain, "<?xml"},
+        {L"UTF-8", {sxoAutoIndent, sxoAutoEncodeEntity, sxoDoNotSaveBOM}, "<?xml"},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << std::string(c.Charset, c.Charset + wcslen(c.Charset)));
+        TKitSimpleXML loaded;
+        std::string bytes = RoundTrip(c.Charset, c.Options, loaded);
+        EXPECT_EQ(bytes.compare(0, strlen(c.Start), c.Start), 0);
+        ExpectFilled(loaded);
+        // Written again, the same bytes.
+        loaded.SetOptions(c.Options);
+        EXPECT_EQ(SaveBytes(loaded, seAuto), bytes);
+    }
+}
+
+TEST(XmlDocument, HeaderEncodingGovernsFromTheFirstElement) {
+    for (auto [charset, codePage] :
+         {std::pair{"windows-1251", 1251u}, {"koi8-r", 20866u}, {"utf-8", 65001u}}) {
+        SCOPED_TRACE(charset);
+        std::string bytes = std::string("<?xml version=\"1.0\" encoding=\"") + charset +
+                            "\"?>\r\n<root a=\"" + Encode(Russian, codePage) + "\">" +
+                            Encode(Russian, codePage) + "</root>";
+        for (TKitStringEncoding encoding : {seAuto, seAnsi}) {
+            TKitSimpleXML doc;
+            LoadBytes(doc, bytes, encoding, 0);
+            EXPECT_EQ(doc.Root()->Value(), Russian);
+            EXPECT_EQ(doc.Root()->Properties()->Value(L"a"), Russian);
+            EXPECT_EQ(doc.CodePage(), codePage);
+        }
+    }
+}
+
+TEST(XmlDocument, ByteOrderMarkOutranksTheHeader) {
+    TKitSimpleXML doc;
+    Fill(doc);
+    doc.Prolog()->SetEncoding(L"UTF-8");
+    for (TKitStringEncoding encoding : {seUTF16, seUTF8}) {
+        TKitSimpleXML loaded;
+        LoadBytes(loaded, SaveBytes(doc, encoding), seAuto, 0);
+        ExpectFilled(loaded);
+        EXPECT_EQ(loaded.Encoding(), encoding);
+    }
+    // A header read byte by byte cannot truthfully declare UTF-16: the text stays 8-bit.
+    TKitSimpleXML loaded;
+    LoadBytes(loaded, "<?xml version=\"1.0\" encoding=\"utf-16\"?><a>plain</a>", seAuto, 0);
+    EXPECT_EQ(loaded.Root()->Value(), L"plain");
+}
+
+TEST(XmlDocument, EncodingRemembered) {
+    TKitSimpleXML doc;
+    LoadBytes(doc, "\xEF\xBB\xBF<a>\xC3\xA9</a>", seAuto, 0);
+    EXPECT_EQ(doc.Root()->Value(), L"\u00E9");
+    EXPECT_EQ(doc.Encoding(), seUTF8);
+    EXPECT_EQ(doc.CodePage(), 65001);
+    doc.SetOptions({sxoAutoIndent});
+    EXPECT_EQ(
+        SaveBytes(doc, seAuto),
+        "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\" standalone=\"no\"?>\r\n<a>\xC3\xA9</a>\r\n");
+}
+
+TEST(XmlDocument, EmptyStreamAndStringRoundTrip) {
+    TKitSimpleXML doc;
+    LoadBytes(doc, "", seAuto, 0);
+    EXPECT_EQ(doc.Root()->Name(), L"");
+    EXPECT_EQ(doc.Root()->ItemCount(), 0);
+    EXPECT_EQ(doc.Prolog()->Count(), 0);
+    Fill(doc);
+    TKitSimpleXML copy;
+    copy.LoadFromString(doc.SaveToString());
+    ExpectFilled(copy);
+}
+
+TEST(XmlDocument, FilesAreCutToTheNewLength) {
+    const wchar_t* name = L"doc-test.xml";
+    TKitSimpleXML doc;
+    Fill(doc);
+    doc.SaveToFile(name, seUTF8, 0);
+    TKitSimpleXML small;
+    small.Root()->SetName(L"small");
+    small.SaveToFile(name, seUTF8, 0);
+    TKitSimpleXML loaded;
+    loaded.LoadFromFile(name);
+    EXPECT_EQ(loaded.Root()->Name(), L"small");
+    EXPECT_EQ(loaded.Root()->ItemCount(), 0);
+    loaded.SetFileName(L"doc-test.xml");
+    EXPECT_EQ(loaded.FileName(), L"doc-test.xml");
+    EXPECT_THROW(loaded.LoadFromFile(L"no-such-file.xml"), EFOpenError);
+    DeleteFileW(name);
+}
+
+TEST(XmlDocument, EventsAndStreamHooks) {
+    TKitSimpleXML doc;
+    std::wstring tags, values;
+    doc.OnTagParsed = [&](TObject*, const std::wstring& Name) { tags += Name + L";"; };
+    doc.OnValueParsed = [&](TObject*, const std::wstring& Name, const std::wstring& Value) {
+        values += Name + L"=" + Value + L";";
+    };
+    doc.LoadFromString(L"<r><a>1</a><!--c--><b/></r>");
+    EXPECT_EQ(tags, L"a;b;r;");
+    EXPECT_EQ(values, L"=1;a=1;=c;b=;r=;");
+
+    int last = -1, total = -1, calls = 0;
+    doc.OnSaveProgress = [&](TObject*, int Position, int Total) {
+        last = Position, total = Total;
+        ++calls;
+    };
+    doc.SaveToString();
+    EXPECT_EQ(total, 4); // root, a, comment and b; the header is made while writing
+    EXPECT_EQ(last, 4);
+    EXPECT_EQ(calls, 7);
+
+    // Stream hooks: the bytes are stored reversed.
+    auto reverse = [](TObject*, TStream* In, TStream* Out) {
+        std::string bytes((size_t)(In->Size() - In->Position()), '\0');
+        In->ReadBuffer(bytes.data(), (int32_t)bytes.size());
+        std::string flipped(bytes.rbegin(), bytes.rend());
+        Out->WriteBuffer(flipped.data(), (int32_t)flipped.size());
+    };
+    TKitSimpleXML hooked;
+    hooked.OnEncodeStream = reverse;
+    hooked.OnDecodeStream = reverse;
+    Fill(hooked);
+    std::string stored = SaveBytes(hooked, seUTF8);
+    EXPECT_EQ(stored.substr(stored.size() - 3), "\xBF\xBB\xEF");
+    TKitSimpleXML back;
+    back.OnDecodeStream = reverse;
+    LoadBytes(back, stored, seAuto, 0);
+    ExpectFilled(back);
+}

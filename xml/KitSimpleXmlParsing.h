@@ -1,0 +1,75 @@
+// Shared pieces of the node parsers and writers: limits that keep hostile input from exhausting the stack
+// or memory, the parse messages, and code-point helpers.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "text/KitStreams.h"
+#include "text/KitStringConversions.h"
+#include "text/KitUnicode.h"
+
+namespace KitXmlParsing {
+
+// Deeper nesting is refused: each level costs the recursive parser, writer and destructor a few stack
+// frames, and 1000 levels stay far inside the smallest thread stack the program uses.
+constexpr int MaxDepth = 1000;
+// Longest tag or attribute name, in UTF-16 units.
+constexpr size_t MaxNameLength = 64 * 1024;
+// Longest single value (attribute, text, comment, CDATA, DOCTYPE), in UTF-16 units: 512 MB of text.
+constexpr size_t MaxValueLength = size_t(256) * 1024 * 1024;
+
+// Appends a code point as CodePointsToWide stores it: one unit up to U+FFFF (surrogate values included),
+// a pair up to U+10FFFF, U+FFFD above.
+inline void AppendCodePoint(std::wstring& S, uint32_t Ch) {
+    if (Ch <= 0xFFFF) {
+        S += wchar_t(Ch);
+    } else if (Ch <= 0x10FFFF) {
+        Ch -= 0x10000;
+        S += wchar_t(0xD800 | (Ch >> 10));
+        S += wchar_t(0xDC00 | (Ch & 0x3FF));
+    } else {
+        S += wchar_t(0xFFFD);
+    }
+}
+
+inline bool IsWhiteSpace(uint32_t Ch) {
+    return CodePointIsWhiteSpace(Ch);
+}
+// A name character of the node parsers: the category test, "-" or ".".
+inline bool IsNameChar(uint32_t Ch) {
+    return Ch == '-' || Ch == '.' || CodePointIsNameChar(Ch);
+}
+
+inline void WriteText(TKitStringStream* Stream, const std::wstring& Text) {
+    Stream->WriteString(Text, 1, (int)Text.size());
+}
+
+// Raise EKitSimpleXMLError with the message of that id, filled in with the character (a code point), the
+// expected character and the position (the stream's peek position) as each message needs them.
+[[noreturn]] void Raise(int Id, TKitStringStream* Stream, uint32_t Found = 0, uint32_t Expected = 0);
+// Raise 64988: the end tag does not match.
+[[noreturn]] void RaiseEndTag(TKitStringStream* Stream, const std::wstring& Expected,
+                              const std::wstring& Found);
+// Raise the limit errors.
+[[noreturn]] void RaiseNameTooLong(TKitStringStream* Stream);
+[[noreturn]] void RaiseValueTooLong(TKitStringStream* Stream);
+
+inline void AppendName(std::wstring& S, uint32_t Ch, TKitStringStream* Stream) {
+    if (S.size() >= MaxNameLength) RaiseNameTooLong(Stream);
+    AppendCodePoint(S, Ch);
+}
+inline void AppendValue(std::wstring& S, uint32_t Ch, TKitStringStream* Stream) {
+    if (S.size() >= MaxValueLength) RaiseValueTooLong(Stream);
+    AppendCodePoint(S, Ch);
+}
+
+// Counts the nesting of element parsers on this thread; raises past MaxDepth.
+class TDepthGuard {
+public:
+    explicit TDepthGuard(TKitStringStream* Stream);
+    ~TDepthGuard();
+    TDepthGuard(const TDepthGuard&) = delete;
+    TDepthGuard& operator=(const TDepthGuard&) = delete;
+};
+
+} // namespace KitXmlParsing
