@@ -214,24 +214,47 @@ int AnsiEncode(UINT CodePage, uint32_t Ch, char* Out, int OutSize) {
 // Reads blocks of bytes and converts each with one system call until Count code points are stored.
 int AnsiReadBlock(TStream* Stream, UINT CodePage, TUCS4Array& Buffer, int& Start, int Count) {
     if (Count <= 0) return 0;
-    std::vector<char> bytes(static_cast<size_t>(Count));
-    std::vector<wchar_t> units(size_t(Count) * 2);
+    // Work buffers on the stack for the text streams' blocks; heap allocation costs more than the
+    // conversion of a block.
+    constexpr int StackCount = 4096;
+    char bytesOnStack[StackCount];
+    wchar_t unitsOnStack[StackCount * 2];
+    std::vector<char> bytesOnHeap;
+    std::vector<wchar_t> unitsOnHeap;
+    char* bytes = bytesOnStack;
+    wchar_t* units = unitsOnStack;
+    if (Count > StackCount) {
+        bytesOnHeap.resize(size_t(Count));
+        unitsOnHeap.resize(size_t(Count) * 2);
+        bytes = bytesOnHeap.data();
+        units = unitsOnHeap.data();
+    }
     int result = 0;
     int left = Count;
     while (left > 0) {
-        int32_t got = Stream->Read(bytes.data(), left);
+        int32_t got = Stream->Read(bytes, left);
         if (got <= 0) break;
-        int n = AnsiToUnits(CodePage, bytes.data(), got, units.data(), Count * 2);
+        int n = AnsiToUnits(CodePage, bytes, got, units, Count * 2);
         if (n <= 0) {
             result = 0;
             continue;
         }
         // Never store past the Count entries that the caller provides.
-        for (int i = 0; i < n && left > 0;) {
-            Buffer[size_t(Start++)] = DecodeUnitsAt(units.data(), n, i);
-            ++result;
-            --left;
+        uint32_t* out = Buffer.data() + Start;
+        uint32_t* const end = out + left;
+        for (int i = 0; i < n && out < end;) {
+            uint32_t u = uint16_t(units[i]);
+            if (u < SurrogateHighStart || u > SurrogateLowEnd) {
+                *out++ = u;
+                ++i;
+            } else {
+                *out++ = DecodeUnitsAt(units, n, i);
+            }
         }
+        int stored = int(out - (Buffer.data() + Start));
+        Start += stored;
+        result += stored;
+        left -= stored;
     }
     return result;
 }
@@ -290,26 +313,30 @@ bool Utf8ReadCharFromStream(TStream* Stream, uint32_t& Ch) {
 }
 
 int Utf8ReadCharsFromStream(TStream* Stream, TUCS4Array& Buffer, int& Start, int Count) {
+    if (Count <= 0) return 0;
     TByteSource source(Stream);
-    int result = 0;
-    while (result < Count) {
-        // Every code point still wanted takes at least one byte: Count - result bytes are safe to read.
-        if (source.Empty() && !source.Fill(Count - result)) break;
+    uint32_t* const first = Buffer.data() + Start;
+    uint32_t* const end = first + Count;
+    uint32_t* out = first;
+    while (out < end) {
+        // Every code point still wanted takes at least one byte: that many bytes are safe to read.
+        if (source.Empty() && !source.Fill(end - out)) break;
         uint8_t lead = source.Peek();
         source.Skip();
-        uint32_t ch;
         if (lead < 0x80) {
-            ch = lead;
-        } else {
-            int64_t ahead = Count - result;
-            if (!Utf8DecodeAfterLead(
-                    lead, [&](uint8_t& b) { return source.Next(b, ahead); }, ch))
-                break;
+            *out++ = lead;
+            continue;
         }
-        Buffer[size_t(Start++)] = ch;
-        ++result;
+        int64_t ahead = end - out;
+        uint32_t ch;
+        if (!Utf8DecodeAfterLead(
+                lead, [&](uint8_t& b) { return source.Next(b, ahead); }, ch))
+            break;
+        *out++ = ch;
     }
-    return result;
+    int stored = int(out - first);
+    Start += stored;
+    return stored;
 }
 
 bool Utf8WriteCharToStream(TStream* Stream, uint32_t Ch) {
@@ -348,31 +375,33 @@ bool Utf16ReadCharFromStream(TStream* Stream, uint32_t& Ch) {
 }
 
 int Utf16ReadCharsFromStream(TStream* Stream, TUCS4Array& Buffer, int& Start, int Count) {
+    if (Count <= 0) return 0;
     TByteSource source(Stream);
-    int result = 0;
+    uint32_t* const first = Buffer.data() + Start;
+    uint32_t* const end = first + Count;
+    uint32_t* out = first;
     // The code point under way takes at least one more byte, every later one at least two.
     auto unit = [&](uint16_t& u) {
-        int64_t ahead = 2 * int64_t(Count - result) - 1;
+        int64_t ahead = 2 * (end - out) - 1;
         uint8_t lo, hi;
         if (!source.Next(lo, ahead) || !source.Next(hi, ahead)) return false;
         u = uint16_t(lo | hi << 8);
         return true;
     };
-    while (result < Count) {
+    while (out < end) {
         uint16_t u;
         if (!unit(u)) break;
-        uint32_t ch;
         if (IsHighSurrogate(u)) {
             uint16_t low;
             if (!unit(low)) break;
-            ch = IsLowSurrogate(low) ? JoinSurrogates(u, low) : UCS4ReplacementCharacter;
+            *out++ = IsLowSurrogate(low) ? JoinSurrogates(u, low) : UCS4ReplacementCharacter;
         } else {
-            ch = IsLowSurrogate(u) ? UCS4ReplacementCharacter : u;
+            *out++ = IsLowSurrogate(u) ? UCS4ReplacementCharacter : u;
         }
-        Buffer[size_t(Start++)] = ch;
-        ++result;
     }
-    return result;
+    int stored = int(out - first);
+    Start += stored;
+    return stored;
 }
 
 bool Utf16WriteCharToStream(TStream* Stream, uint32_t Ch) {
