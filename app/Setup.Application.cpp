@@ -1,4 +1,60 @@
-// Entry point of ZorvexSetup.exe.
+#include "app/Setup.Application.h"
+
 #include <windows.h>
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return 0; }
+#include "app/System.Application.Extended.h"
+#include "app/engine/Setup.UnInstallation.h"
+#include "runtime/Files.h"
+#include "runtime/Threads.h"
+#include "runtime/gui/Application.h"
+
+uint8_t SetupRunMode = 0;
+std::wstring UILanguage;
+bool IsBetaStream = false;
+
+void CSetup::Initialize() {
+    TThread::NameThreadForDebugging(L"Main");
+    Application->Initialize();
+    Application->MainFormOnTaskBar = true;
+    std::wstring stream;
+    IsBetaStream = TApplicationHelper::GetSwitchValue(L"stream", stream) && stream == L"beta";
+    // The title names the working folder, so it comes before any use of that folder.
+    Application->SetTitle(IsBetaStream ? L"Zorvex Setup [BETA]" : L"Zorvex Setup");
+    switch (GetSystemDefaultLangID()) {
+    case 1049: // Russian
+    case 1058: // Ukrainian
+    case 1059: // Belarusian
+        UILanguage = L"ru_RU";
+        break;
+    default:
+        UILanguage = L"en_GB";
+    }
+    SetupRunMode = ParseRunMode();
+}
+
+uint8_t CSetup::ParseRunMode() {
+    if (TApplicationHelper::HasSwitch(L"uninstallnow")) return 2;
+    if (TApplicationHelper::HasSwitch(L"uninstall")) return 1;
+    std::wstring name = Application->ExeName();
+    name.erase(0, name.find_last_of(L"\\/:") + 1);
+    for (wchar_t& c : name)
+        if (c >= L'A' && c <= L'Z') c += L'a' - L'A';
+    return name.find(L"uninstall") != std::wstring::npos ? 1 : 0;
+}
+
+void CSetup::Main() {
+    // No form exists yet, so this returns at once: from here on the waits of the engines pump the messages.
+    Application->Run();
+    if (SetupRunMode == 1)
+        CUnInstallation::CopyUninstallAndRun();
+    else {
+        // The wizard window comes in here, before the engine of the mode:
+        //   Application->CreateForm(MainWindow); MainWindow->Show();
+        // then CInstallation::Run() in mode 0 or CUnInstallation::Run() in mode 2.
+    }
+    DeleteTempFolder();
+}
+
+void CSetup::DeleteTempFolder() {
+    TDirectory::Delete(TApplicationHelper::GetTempDir(true), true);
+}

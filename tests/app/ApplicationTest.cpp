@@ -1,0 +1,125 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+#include "app/Setup.Core.h"
+#include "runtime/gui/Application.h"
+
+TEST(Application, RunReturnsAtOnceWithoutAForm) {
+    Application->Run();
+    EXPECT_EQ(Application->MainForm(), nullptr);
+    EXPECT_FALSE(Application->Terminated());
+}
+
+TEST(WaitForUser, APageButtonEndsTheWait) {
+    Aborted = false;
+    PageChoice = L"en_GB";
+    TTestWindow window([] {
+        PageChoice = L"Uninstall";
+        PageDone = true;
+    });
+    std::thread user([&] {
+        Sleep(200);
+        PostClick(window.Button());
+    });
+    CSetupCore::WaitForUser();
+    user.join();
+    EXPECT_TRUE(PageDone);
+    EXPECT_FALSE(Aborted);
+    EXPECT_EQ(PageChoice, L"Uninstall");
+}
+
+TEST(WaitForUser, AHandlerErrorIsShownSwallowedAndTheWaitGoesOn) {
+    Aborted = false;
+    Application->SetTitle(L"Zorvex Setup");
+    int clicks = 0;
+    TTestWindow window([&] {
+        if (++clicks == 1) throw EConvertError(L"'7.1 Mb' is not a valid integer value");
+        PageDone = true;
+    });
+    std::wstring shown;
+    std::thread user([&] {
+        TDialogDriver box(IDOK);
+        Sleep(200);
+        PostClick(window.Button());
+        box.Finish();
+        shown = box.Texts();
+        Sleep(200);
+        PostClick(window.Button());
+    });
+    CSetupCore::WaitForUser();
+    user.join();
+    EXPECT_EQ(clicks, 2);
+    EXPECT_TRUE(PageDone);
+    EXPECT_FALSE(Aborted);
+    // The box names the error, ended with a full stop, under the application's title.
+    EXPECT_NE(shown.find(L"'7.1 Mb' is not a valid integer value."), std::wstring::npos) << shown;
+    EXPECT_NE(shown.find(L"Zorvex Setup"), std::wstring::npos) << shown;
+}
+
+TEST(WaitForUser, AnAbortShowsNothing) {
+    int clicks = 0;
+    TTestWindow window([&] {
+        if (++clicks == 1) throw EAbort();
+        PageDone = true;
+    });
+    bool boxShown = true;
+    std::thread user([&] {
+        TDialogDriver box(IDOK, {}, false, 1500);
+        Sleep(200);
+        PostClick(window.Button());
+        boxShown = box.Finish();
+        PostClick(window.Button());
+    });
+    CSetupCore::WaitForUser();
+    user.join();
+    EXPECT_EQ(clicks, 2);
+    EXPECT_FALSE(boxShown);
+}
+
+// Closing the window terminates the application for the rest of the process, so these run in a child.
+TEST(Terminating, DISABLED_ClosingTheWindowEndsTheWaitAsAborted) {
+    Aborted = false;
+    PageChoice = L"en_GB";
+    TTestWindow window([] { PageDone = true; });
+    std::thread user([&] {
+        Sleep(200);
+        PostMessageW(window.Handle(), WM_CLOSE, 0, 0);
+    });
+    CSetupCore::WaitForUser();
+    user.join();
+    EXPECT_TRUE(Application->Terminated());
+    EXPECT_TRUE(Aborted);
+    EXPECT_FALSE(PageDone);
+    EXPECT_EQ(PageChoice, L"en_GB");
+
+    // A later wait, such as that of a last page, ends without a message to wake it.
+    Aborted = false;
+    CSetupCore::WaitForUser();
+    EXPECT_TRUE(Aborted);
+}
+
+TEST(Terminating, ClosingTheWindowEndsTheWaitAsAborted) {
+    EXPECT_TRUE(RunTestInChild(L"Terminating.DISABLED_ClosingTheWindowEndsTheWaitAsAborted"));
+}
+
+// A close and a button press handled in the same step count as a close.
+TEST(Terminating, DISABLED_ACloseInTheSameStepAsAPressIsAClose) {
+    Aborted = false;
+    TTestWindow window([] {
+        PageDone = true;
+        Application->Terminate();
+    });
+    std::thread user([&] {
+        Sleep(200);
+        PostClick(window.Button());
+    });
+    CSetupCore::WaitForUser();
+    user.join();
+    EXPECT_TRUE(Aborted);
+}
+
+TEST(Terminating, ACloseInTheSameStepAsAPressIsAClose) {
+    EXPECT_TRUE(RunTestInChild(L"Terminating.DISABLED_ACloseInTheSameStepAsAPressIsAClose"));
+}
