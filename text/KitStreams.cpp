@@ -258,16 +258,28 @@ void TKitEasyStream::WriteCString(const std::wstring& Value) {
     WriteCWideString(Value);
 }
 
+namespace {
+
+// A stored length that the rest of the stream cannot hold fails as a short read would, before a
+// buffer of that size is allocated.
+size_t CheckedLength(TStream* Stream, int32_t Length, size_t CharSize) {
+    int64_t left = Stream->Size() - Stream->Position();
+    if (Length < 0 || int64_t(Length) * int64_t(CharSize) > left) throw EReadError(L"Stream read error");
+    return size_t(Length);
+}
+
+} // namespace
+
 std::string TKitEasyStream::ReadSizedAnsiString() {
     int32_t length = ReadInteger();
-    std::string text(size_t(std::max(length, 0)), '\0');
+    std::string text(CheckedLength(this, length, 1), '\0');
     ReadBuffer(text.data(), int32_t(text.size()));
     return text;
 }
 
 std::wstring TKitEasyStream::ReadSizedWideString() {
     int32_t length = ReadInteger();
-    std::wstring text(size_t(std::max(length, 0)), L'\0');
+    std::wstring text(CheckedLength(this, length, sizeof(wchar_t)), L'\0');
     ReadBuffer(text.data(), int32_t(text.size() * sizeof(wchar_t)));
     return text;
 }

@@ -140,3 +140,16 @@ TEST(KitStream, LoadAndSaveThroughFiles) {
     DeleteFileW(L"kitstream.tmp");
     EXPECT_THROW(loaded.LoadFromFile(L"no such file.tmp", 3), EFOpenError);
 }
+
+TEST(EasyStream, HostileStoredLengthsFailWithoutAllocating) {
+    for (int32_t length : {0x7FFFFFFF, -1, 5}) {
+        TTestStream bytes;
+        bytes.WriteBuffer(&length, 4);
+        bytes.WriteBuffer("abcd", 4);
+        TKitEasyStream easy(&bytes, false);
+        easy.SetPosition(0);
+        EXPECT_THROW(easy.ReadSizedAnsiString(), EReadError) << length;
+        easy.SetPosition(0);
+        EXPECT_THROW(easy.ReadSizedWideString(), EReadError) << length;
+    }
+}

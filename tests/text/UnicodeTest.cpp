@@ -96,3 +96,33 @@ TEST(Categories, SetLayoutMatchesTheResource) {
 TEST(Categories, ResourceMissing) {
     EXPECT_THROW(OpenUnicodeDataResource(L"NO SUCH TABLE"), EResNotFound);
 }
+
+TEST(Categories, ResourceRecordsAscendAndStayInsideUnicode) {
+    std::unique_ptr<TKitEasyStream> stream = OpenUnicodeDataResource(L"CATEGORIES");
+    int records = 0, lastCategory = -1;
+    int64_t ranges = 0;
+    while (stream->Position() < stream->Size()) {
+        int category = stream->ReadByte();
+        int32_t count = stream->ReadInteger();
+        EXPECT_GT(category, lastCategory);
+        EXPECT_NE(category, ccOtherUnassigned);
+        EXPECT_NE(category, ccDash);
+        EXPECT_GT(count, 0);
+        int64_t previousLast = -2;
+        for (int32_t i = 0; i < count; ++i) {
+            uint8_t range[6];
+            stream->ReadBuffer(range, 6);
+            int64_t first = range[0] | range[1] << 8 | range[2] << 16;
+            int64_t last = range[3] | range[4] << 8 | range[5] << 16;
+            EXPECT_LE(first, last);
+            EXPECT_GT(first, previousLast + 1) << "ranges of a record are merged and ascend";
+            EXPECT_LE(last, 0x10FFFF);
+            previousLast = last;
+        }
+        lastCategory = category;
+        ++records;
+        ranges += count;
+    }
+    EXPECT_EQ(records, 81);
+    EXPECT_EQ(stream->Size(), records * 5 + ranges * 6);
+}
