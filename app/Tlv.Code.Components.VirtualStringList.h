@@ -5,9 +5,10 @@
 #include <string>
 
 #include "runtime/StringLists.h"
+#include "runtime/gui/TypInfo.h"
 
 class TVirtualStringList : public TComponent {
-    ZRX_CLASS(TVirtualStringList, TComponent)
+    ZRX_PUBLISHED_CLASS(TVirtualStringList, TComponent)
 public:
     explicit TVirtualStringList(TComponent* AOwner);
 
