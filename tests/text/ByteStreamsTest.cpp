@@ -133,11 +133,13 @@ TEST(Decorator, ReplacingTheStreamFiresEventsAroundTheFree) {
 TEST(KitStream, LoadAndSaveThroughFiles) {
     TTestStream source(std::string("file contents"));
     TKitEasyStream easy(&source, false);
-    easy.SaveToFile(L"kitstream.tmp", 4);
+    // The suite runs in two processes at once, each with a file of its own.
+    const std::wstring name = L"kitstream" + std::to_wstring(GetCurrentProcessId()) + L".tmp";
+    easy.SaveToFile(name, 4);
     TKitEasyStream loaded(new TTestStream(), true);
-    loaded.LoadFromFile(L"kitstream.tmp", 3);
+    loaded.LoadFromFile(name, 3);
     EXPECT_TRUE(loaded.IsEqual(&source));
-    DeleteFileW(L"kitstream.tmp");
+    DeleteFileW(name.c_str());
     EXPECT_THROW(loaded.LoadFromFile(L"no such file.tmp", 3), EFOpenError);
 }
 

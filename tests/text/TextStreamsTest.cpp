@@ -4,6 +4,7 @@
 
 #include "tests/text/TextTestSupport.h"
 #include "text/KitStreams.h"
+#include "text/KitStringConversions.h"
 
 namespace {
 
@@ -11,6 +12,11 @@ TUCS4Array ReadAll(TKitStringStream& Text) {
     TUCS4Array out;
     for (uint32_t ch; Text.ReadUCS4(ch);) out.push_back(ch);
     return out;
+}
+
+// The code point of a byte in the system code page.
+uint32_t Ansi(uint8_t B) {
+    return AnsiCharToCodePoint(char(B));
 }
 
 // ASCII text of Count letters cycling through the alphabet.
@@ -34,8 +40,8 @@ TEST(AutoStream, DetectsByteOrderMarks) {
         {{0xFF, 0xFE, 0x41, 0x00}, seUTF16, 1200, {0x41}},
         {{0x41, 0x42}, seAnsi, 0, {0x41, 0x42}},
         // Big-endian UTF-16 is not recognised: four ANSI characters.
-        {{0xFE, 0xFF, 0x00, 0x41}, seAnsi, 0, {0xFE, 0xFF, 0x00, 0x41}},
-        {{0xEF, 0xBB}, seAnsi, 0, {0xEF, 0xBB}},
+        {{0xFE, 0xFF, 0x00, 0x41}, seAnsi, 0, {Ansi(0xFE), Ansi(0xFF), 0x00, 0x41}},
+        {{0xEF, 0xBB}, seAnsi, 0, {Ansi(0xEF), Ansi(0xBB)}},
     };
     for (const TCase& c : cases) {
         TTestStream bytes(c.Input);
