@@ -244,3 +244,75 @@ TEST(AnsiPositions, WritesThatDoNotFitChangeNothing) {
     EXPECT_EQ(AnsiReadCharAt(s, index), 0xFFFDu);
     EXPECT_EQ(index, 5);
 }
+
+namespace {
+
+// Random bytes biased towards UTF-8 and UTF-16 structure: lead bytes, continuation bytes,
+// surrogate halves and ASCII.
+Bytes RandomText(uint32_t& Seed, size_t Size) {
+    static const uint8_t pool[] = {0x41, 0x20, 0x7F, 0x80, 0xBF, 0xC3, 0xA9, 0xC0, 0xE2, 0x82, 0xAC, 0xED,
+                                   0xF0, 0x9F, 0x98, 0xF4, 0xF8, 0xFC, 0xFE, 0xFF, 0x00, 0xD8, 0xDC, 0xDB};
+    Bytes b(Size);
+    for (uint8_t& x : b) {
+        Seed = Seed * 1103515245u + 12345u;
+        x = pool[(Seed >> 16) % sizeof pool];
+    }
+    return b;
+}
+
+} // namespace
+
+// The block readers read ahead in chunks; they must store the same code points and leave the
+// stream at the same byte as the same number of one-at-a-time reads.
+TEST(BlockReaders, AgreeWithOneAtATimeReads) {
+    using TOne = bool (*)(TStream*, uint32_t&);
+    using TBlock = int (*)(TStream*, TUCS4Array&, int&, int);
+    const std::pair<TOne, TBlock> codecs[] = {{Utf8ReadCharFromStream, Utf8ReadCharsFromStream},
+                                              {Utf16ReadCharFromStream, Utf16ReadCharsFromStream}};
+    uint32_t seed = 12345;
+    for (int round = 0; round < 200; ++round) {
+        Bytes text = RandomText(seed, 1 + round * 37 % 3000);
+        for (auto [one, block] : codecs) {
+            TTestStream a(text), b(text);
+            for (int count : {1, 2, 3, 7, 64, 4096}) {
+                TUCS4Array expected;
+                uint32_t ch;
+                for (int i = 0; i < count && one(&a, ch); ++i) expected.push_back(ch);
+                TUCS4Array got(static_cast<size_t>(count));
+                int start = 0;
+                got.resize(size_t(block(&b, got, start, count)));
+                ASSERT_EQ(got, expected) << "round " << round << ", count " << count;
+                ASSERT_EQ(b.Position(), a.Position()) << "round " << round << ", count " << count;
+            }
+        }
+    }
+}
+
+// The block writers collect bytes before writing; a stream that refuses bytes must see the same
+// bytes, and the writers report the same count, as with one-at-a-time writes.
+TEST(BlockWriters, AgreeWithOneAtATimeWritesOnAFullStream) {
+    using TOne = bool (*)(TStream*, uint32_t);
+    using TBlock = int (*)(TStream*, const TUCS4Array&, int&, int);
+    const std::pair<TOne, TBlock> codecs[] = {{Utf8WriteCharToStream, Utf8WriteCharsToStream},
+                                              {Utf16WriteCharToStream, Utf16WriteCharsToStream}};
+    uint32_t seed = 99;
+    TUCS4Array text(5000);
+    for (uint32_t& ch : text) {
+        seed = seed * 1103515245u + 12345u;
+        const uint32_t samples[] = {0x41,     0xE9,     0x20AC,    0xD800,    0x1F600,
+                                    0x10FFFF, 0x110000, 0x4000000, 0x80000000};
+        ch = samples[(seed >> 16) % std::size(samples)];
+    }
+    for (auto [one, block] : codecs) {
+        for (int64_t limit : {0, 1, 5, 4097, 8191, 8192, 8193, 20001, 1 << 20}) {
+            TTestStream a, b;
+            a.WriteLimit = b.WriteLimit = limit;
+            int expected = 0;
+            while (expected < int(text.size()) && one(&a, text[size_t(expected)])) ++expected;
+            int start = 0;
+            EXPECT_EQ(block(&b, text, start, int(text.size())), expected) << limit;
+            EXPECT_EQ(start, expected);
+            EXPECT_EQ(b.Bytes(), a.Bytes()) << limit;
+        }
+    }
+}
