@@ -1,0 +1,57 @@
+// The setup's one window: a fixed white form on which each wizard page is drawn in turn. It holds the page
+// frame (logo, title, action button), the beta mark, the network indicator and the pages every road shares.
+#pragma once
+#include <memory>
+#include <string>
+
+#include "runtime/gui/ExtCtrls.h"
+#include "runtime/gui/Forms.h"
+#include "runtime/gui/StdCtrls.h"
+
+class TVirtualStringList;
+class TSource;
+
+class TMainWindow : public TForm {
+    ZRX_CLASS(TMainWindow, TForm)
+public:
+    explicit TMainWindow(TComponent* AOwner);
+
+    // Texts of the pages by index, filled from the language file.
+    TVirtualStringList* InstallStrings = nullptr;
+    TVirtualStringList* UninstallStrings = nullptr;
+    TVirtualStringList* Shortcuts = nullptr;
+    TImage* appLogo = nullptr;
+    TImage* NetWork = nullptr;
+    TButton* btnNext = nullptr;
+    TLabel* lbTitle = nullptr;
+    // The download source, lent by the installation engine while it runs; not owned.
+    TSource* Source = nullptr;
+
+    void FormCreate(TObject* Sender);
+    void FormPaint(TObject* Sender);
+    void ControlNetworkImage(bool BVisible);
+    // Hides every control of the window (they stay, hidden, until the program ends).
+    void HidePage();
+    // LogoMode 0: no logo; 1: at the top centre; 2: small at the top left. An empty caption or title hides
+    // the button or the title.
+    void ShowPageFrame(int LogoMode, const std::wstring& ButtonCaption, const std::wstring& Title);
+    void page_Prepare();
+    void page_NoInternet();
+    void page_final(bool IsSuccessfully);
+
+    void NextClick(TObject* Sender);
+    void ExitClick(TObject* Sender);
+    void UninstallClick(TObject* Sender);
+    void UninstallBetaClick(TObject* Sender);
+
+    // Line Index of InstallStrings / UninstallStrings; an index the language file did not create raises.
+    std::wstring IS(int Index) const;
+    std::wstring US(int Index) const;
+    // A label's own font: Size points, ClearType natural, "Segoe UI" on Windows 6.0 or later.
+    static void SetOwnLabelFont(TLabel* Label, int Size);
+};
+
+extern TMainWindow* MainWindow;
+
+// A GIF image read from the RCDATA resource Name of the program.
+std::unique_ptr<TGIFImage> LoadGifFromResource(const std::wstring& Name);

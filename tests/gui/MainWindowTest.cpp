@@ -1,0 +1,232 @@
+#include <gtest/gtest.h>
+
+#include "app/Setup.Application.h"
+#include "app/Setup.Core.h"
+#include "app/Tlv.Code.Components.VirtualStringList.h"
+#include "app/engine/Setup.Translator.h"
+#include "app/ui/ui.window.main.h"
+#include <windows.h>
+
+#include "GuiTestUtil.h"
+
+namespace {
+
+RECT ClientBounds(TControl* c) {
+    RECT r;
+    HWND wnd = static_cast<TWinControl*>(c)->Handle();
+    GetWindowRect(wnd, &r);
+    MapWindowPoints(nullptr, GetParent(wnd), (POINT*)&r, 2);
+    return r;
+}
+
+// The visible controls of the window by name.
+std::vector<std::wstring> VisibleNames(TMainWindow& w) {
+    std::vector<std::wstring> names;
+    for (int i = 0; i < w.ControlCount(); ++i)
+        if (w.Controls(i)->Visible() && IsWindowVisible(static_cast<TWinControl*>(w.Controls(i))->Handle()))
+            names.push_back(w.Controls(i)->Name());
+    return names;
+}
+
+// Pixels of the window's client area that are not white, in a rectangle.
+int InkIn(TMainWindow& w, int X, int Y, int W, int H) {
+    HDC dc = GetDC(w.Handle());
+    int ink = 0;
+    for (int y = Y; y < Y + H; ++y)
+        for (int x = X; x < X + W; ++x)
+            if ((GetPixel(dc, x, y) & 0xFFFFFF) != 0xFFFFFF) ++ink;
+    ReleaseDC(w.Handle(), dc);
+    return ink;
+}
+
+struct Window : ::testing::Test {
+    void SetUp() override {
+        UILanguage = L"en_GB";
+        IsBetaStream = false;
+    }
+    void TearDown() override { IsBetaStream = false; }
+    std::unique_ptr<TMainWindow> Make() {
+        auto w = std::make_unique<TMainWindow>(nullptr);
+        w->Show();
+        PumpMessages(50);
+        return w;
+    }
+};
+
+} // namespace
+
+TEST_F(Window, AfterCreationOnlyTheLogoAtTheTopAndThePreparationTextShow) {
+    auto w = Make();
+    EXPECT_EQ(w->Name(), L"MainWindow");
+    EXPECT_EQ(w->Caption(), L"Zorvex instalation (including Quellpack)");
+    RECT cr;
+    GetClientRect(w->Handle(), &cr);
+    EXPECT_EQ(cr.right, 610);
+    EXPECT_EQ(cr.bottom, 472);
+    EXPECT_EQ(VisibleNames(*w), (std::vector<std::wstring>{L"appLogo", L"lbPrepareText"}));
+    RECT logo = ClientBounds(w->appLogo);
+    EXPECT_EQ(logo.left, 53);
+    EXPECT_EQ(logo.top, 20);
+    EXPECT_EQ(logo.right - logo.left, 505);
+    EXPECT_EQ(logo.bottom - logo.top, 125);
+    auto* prepare = static_cast<TLabel*>(w->FindComponent(L"lbPrepareText"));
+    EXPECT_EQ(prepare->Caption(), L"Please wait while setup prepares the necessary files.");
+    RECT pr = ClientBounds(prepare);
+    EXPECT_EQ(pr.left, 0);
+    EXPECT_EQ(pr.top, 220);
+    EXPECT_EQ(pr.right, 610);
+    EXPECT_EQ(pr.bottom, 270);
+    EXPECT_EQ(prepare->Alignment(), taCenter);
+    EXPECT_EQ(prepare->Font()->Size(), 12);
+    EXPECT_EQ(prepare->Font()->Quality(), fqClearTypeNatural);
+    // The permanent controls where the frame puts them.
+    RECT btn = ClientBounds(w->btnNext);
+    EXPECT_EQ(btn.left, 507);
+    EXPECT_EQ(btn.top, 432);
+    EXPECT_EQ(ClientBounds(w->NetWork).left, 588);
+    EXPECT_EQ(w->NetWork->Width(), 20);
+    EXPECT_EQ(w->lbTitle->Width(), 518);
+    // The language file filled the three lists: N + 1 lines, the last holding its number.
+    EXPECT_EQ(w->InstallStrings->Lines()->Count(), 41);
+    EXPECT_EQ(w->InstallStrings->Lines()->Get(40), L"40");
+    EXPECT_EQ(w->Shortcuts->Lines()->Get(0), L"Run Zorvex");
+    EXPECT_EQ(w->Shortcuts->Lines()->Get(4), L"4");
+    EXPECT_EQ(w->UninstallStrings->Lines()->Get(0), L"Uninstalling Zorvex (including Quellpack)");
+    EXPECT_EQ(w->UninstallStrings->Lines()->Get(6), L"6");
+    EXPECT_THROW(w->UninstallStrings->Lines()->Get(11), EListError);
+    EXPECT_EQ(w->IS(11), L"Download size: %S Mb\r\nDo you want to continue?");
+}
+
+TEST_F(Window, PageFrameShowsLogoButtonAndTitleAsAsked) {
+    auto w = Make();
+    w->ShowPageFrame(2, L"Close", L"A title");
+    EXPECT_TRUE(w->appLogo->Visible());
+    EXPECT_EQ(ClientBounds(w->appLogo).left, 16);
+    EXPECT_EQ(ClientBounds(w->appLogo).top, 16);
+    EXPECT_TRUE(w->btnNext->Visible());
+    EXPECT_EQ(w->btnNext->Caption(), L"Close");
+    EXPECT_TRUE(w->lbTitle->Visible());
+    EXPECT_EQ(w->lbTitle->Caption(), L"A title");
+    w->btnNext->SetEnabled(false);
+    w->ShowPageFrame(0, L"", L"");
+    EXPECT_FALSE(w->appLogo->Visible());
+    EXPECT_FALSE(w->btnNext->Visible());
+    EXPECT_FALSE(w->lbTitle->Visible());
+    w->ShowPageFrame(7, L"Again", L"");
+    EXPECT_FALSE(w->appLogo->Visible()); // other modes leave the logo alone
+    EXPECT_FALSE(w->btnNext->Enabled()); // the frame leaves the enabled state alone
+    w->HidePage();
+    EXPECT_TRUE(VisibleNames(*w).empty());
+    w->ControlNetworkImage(true);
+    EXPECT_EQ(VisibleNames(*w), (std::vector<std::wstring>{L"NetWork"}));
+}
+
+TEST_F(Window, ThePreparationPageShownTwiceKeepsOneLabel) {
+    auto w = Make();
+    w->HidePage();
+    w->InstallStrings->Lines()->Put(0, L"Fetching the language...");
+    w->page_Prepare();
+    int labels = 0;
+    for (int i = 0; i < w->ComponentCount(); ++i) labels += w->Components(i)->Name() == L"lbPrepareText";
+    EXPECT_EQ(labels, 1);
+    auto* prepare = static_cast<TLabel*>(w->FindComponent(L"lbPrepareText"));
+    EXPECT_TRUE(prepare->Visible());
+    EXPECT_EQ(prepare->Caption(), L"Fetching the language...");
+}
+
+TEST_F(Window, FinalPageSaysDoneOrCancelledAndItsButtonOnlyEndsThePage) {
+    for (bool ok : {true, false}) {
+        auto w = Make();
+        w->HidePage();
+        w->page_final(ok);
+        auto* text = static_cast<TLabel*>(w->FindComponent(L"lbText5"));
+        EXPECT_EQ(text->Caption(), ok ? L"Installation of Zorvex has been completed successfully."
+                                      : L"Zorvex installation has been cancelled.");
+        RECT r = ClientBounds(text);
+        EXPECT_EQ(r.left, 46);
+        EXPECT_EQ(r.top, 146);
+        EXPECT_LT(r.right - r.left, 518); // sized to its one line
+        EXPECT_EQ(w->btnNext->Caption(), L"Close");
+        EXPECT_EQ(VisibleNames(*w), (std::vector<std::wstring>{L"appLogo", L"btnNext", L"lbText5"}));
+        PageChoice = L"CustomizedInstall";
+        PageDone = false;
+        SendMessageW(w->btnNext->Handle(), BM_CLICK, 0, 0);
+        EXPECT_TRUE(PageDone);
+        EXPECT_EQ(PageChoice, L"CustomizedInstall");
+    }
+}
+
+TEST_F(Window, BetaStreamNamesTheProductAndMarksTheWindow) {
+    {
+        auto w = Make();
+        w->Repaint();
+        EXPECT_EQ(InkIn(*w, 305, 2, 100, 14), 0);
+    }
+    IsBetaStream = true;
+    auto w = Make();
+    EXPECT_EQ(w->Caption(), L"Zorvex BETA instalation (including Quellpack)");
+    w->HidePage();
+    w->page_final(false);
+    EXPECT_EQ(static_cast<TLabel*>(w->FindComponent(L"lbText5"))->Caption(),
+              L"Zorvex BETA installation has been cancelled.");
+    w->Repaint();
+    EXPECT_GT(InkIn(*w, 305, 2, 100, 14), 20);
+    EXPECT_EQ(InkIn(*w, 200, 2, 100, 14), 0); // it starts at the middle, it is not centred
+}
+
+TEST_F(Window, NoInternetPageExplainsAndLinksTheSite) {
+    auto w = Make();
+    w->HidePage();
+    w->page_NoInternet();
+    auto* text = static_cast<TLabel*>(w->FindComponent(L"lbText5"));
+    EXPECT_EQ(text->Caption().rfind(
+                  L"Zorvex installation has been cancelled.\r\n\r\n\r\nInternet connection failed.", 0),
+              0u);
+    EXPECT_NE(text->Caption().find(L"\r\n\r\n\r\n" + std::wstring(ProductWebSite)), std::wstring::npos);
+    RECT r = ClientBounds(text);
+    EXPECT_EQ(r.left, 46);
+    EXPECT_EQ(r.top, 146);
+    EXPECT_EQ(r.right - r.left, 518);
+    EXPECT_EQ(r.bottom - r.top, 272);
+    EXPECT_TRUE(text->WordWrap());
+}
+
+TEST(TranslationHook, ReplacesEveryPlaceholderExactly) {
+    IsBetaStream = false;
+    std::wstring s = L"$AppName$ and $AppName$ with $BuildWith$, not $appname$";
+    CTranslator::DoAnalyseString(s);
+    EXPECT_EQ(s, L"Zorvex and Zorvex with Quellpack, not $appname$");
+    IsBetaStream = true;
+    s = L"$AppName$";
+    CTranslator::DoAnalyseString(s);
+    EXPECT_EQ(s, L"Zorvex BETA");
+    IsBetaStream = false;
+}
+
+TEST(TranslationHook, LanguageNamesFromLocaleIds) {
+    EXPECT_EQ(CTranslator::GetLangNameFormID(2057), L"en_GB");
+    EXPECT_EQ(CTranslator::GetLangNameFormID(1049), L"ru_RU");
+    EXPECT_EQ(CTranslator::GetLangDisplayNameFormID(1049), L"Русский");
+    EXPECT_EQ(CTranslator::GetLangNameFormID(0x7777), L"_");
+    EXPECT_EQ(CTranslator::GetLangDisplayNameFormID(0x7777), L"");
+}
+
+TEST(TranslationHook, ResourceNamesAreFoundWithoutCaseAndMissingOnesRaise) {
+    TForm form(nullptr);
+    form.SetName(L"MainWindow");
+    CTranslator::Work(&form, L"Lang_en_GB", true);
+    EXPECT_EQ(form.Caption(), L"Zorvex instalation (including Quellpack)");
+    EXPECT_THROW(CTranslator::Work(&form, L"Lang_xx_XX", true), EResNotFound);
+}
+
+// Runs as its own test under LANG=ru_RU.UTF-8: the start-up picks Russian and the window speaks it.
+TEST(RussianSystem, TheWindowComesUpInRussian) {
+    if (GetSystemDefaultLangID() != 1049) GTEST_SKIP() << "needs a Russian system language";
+    CSetup::Initialize();
+    ASSERT_EQ(UILanguage, L"ru_RU");
+    TMainWindow w(nullptr);
+    EXPECT_EQ(w.Caption(), L"Установка Zorvex (включая Quellpack)");
+    EXPECT_EQ(static_cast<TLabel*>(w.FindComponent(L"lbPrepareText"))->Caption(),
+              L"Пожалуйста, подождите, пока программа установки подготовит необходимые файлы.");
+    EXPECT_EQ(w.IS(16), L"Закрыть");
+}
