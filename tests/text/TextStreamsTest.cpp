@@ -264,3 +264,42 @@ TEST(TextStream, CharacterForms) {
     EXPECT_FALSE(text.ReadChar(w));
     EXPECT_EQ(w, L'!'); // untouched at the end
 }
+
+// Whatever the mix of peeks and reads and however small the blocks, reads return the text in order
+// and every peek returns the code point at its peek position.
+TEST(TextStream, RandomPeeksAndReadsSeeTheSameText) {
+    uint32_t seed = 7;
+    auto next = [&seed](uint32_t Range) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) % Range;
+    };
+    for (int round = 0; round < 300; ++round) {
+        Bytes bytes(next(400));
+        for (uint8_t& b : bytes) b = uint8_t(next(3) ? 0x41 + next(26) : 0xC0 + next(64));
+        TTestStream reference(bytes);
+        TKitUTF8Stream plain(&reference, false);
+        TUCS4Array text = ReadAll(plain);
+
+        TTestStream source(bytes);
+        TKitUTF8Stream stream(&source, false);
+        stream.SetBufferSize(1 + int(next(9)));
+        size_t readPosition = 0;
+        for (;;) {
+            uint32_t ch;
+            if (next(3) == 0) {
+                int64_t peekPosition = stream.PeekPosition();
+                bool got = stream.PeekUCS4(ch);
+                ASSERT_EQ(got, size_t(peekPosition) < text.size()) << round;
+                if (got) {
+                    ASSERT_EQ(ch, text[size_t(peekPosition)]) << round << " peek at " << peekPosition;
+                }
+            } else {
+                bool got = stream.ReadUCS4(ch);
+                ASSERT_EQ(got, readPosition < text.size()) << round;
+                if (!got) break;
+                ASSERT_EQ(ch, text[readPosition]) << round << " read at " << readPosition;
+                ++readPosition;
+            }
+        }
+    }
+}
