@@ -536,9 +536,12 @@ std::string TKitStringStream::ReadAnsiString(int BufferSize) {
         BufferSize, [this](std::string& B, int Count) { return ReadAnsiString(B, 1, Count); });
 }
 
+// The string writes stop at the end of the string: a read past it does not advance, and would
+// otherwise write U+FFFD without end.
 int TKitStringStream::WriteString(const std::wstring& Buffer, int Start, int Count) {
     int i = Start;
-    while (i >= 1 && i < Start + Count && WriteUCS4(UnicodeReadCharAt(Buffer, i))) {
+    while (i >= 1 && i < Start + Count && i <= int(Buffer.size()) &&
+           WriteUCS4(UnicodeReadCharAt(Buffer, i))) {
     }
     return i - Start;
 }
@@ -549,7 +552,7 @@ int TKitStringStream::WriteWideString(const std::wstring& Buffer, int Start, int
 
 int TKitStringStream::WriteAnsiString(const std::string& Buffer, int Start, int Count) {
     int i = Start;
-    while (i >= 1 && i < Start + Count && WriteUCS4(AnsiReadCharAt(Buffer, i))) {
+    while (i >= 1 && i < Start + Count && i <= int(Buffer.size()) && WriteUCS4(AnsiReadCharAt(Buffer, i))) {
     }
     return i - Start;
 }

@@ -186,7 +186,8 @@ public:
     std::wstring ReadString(int BufferSize);
     std::wstring ReadWideString(int BufferSize);
     std::string ReadAnsiString(int BufferSize);
-    // Writes Count positions from Start (1-based) of Buffer; returns how many positions were used.
+    // Writes Count positions from Start (1-based) of Buffer, up to the end of Buffer; returns how many
+    // positions were used.
     int WriteString(const std::wstring& Buffer, int Start, int Count);
     int WriteWideString(const std::wstring& Buffer, int Start, int Count);
     int WriteAnsiString(const std::string& Buffer, int Start, int Count);
@@ -201,7 +202,8 @@ public:
     virtual int WriteBOM();
 
     int BufferSize() const { return FBufferSize; }
-    void SetBufferSize(int Value) { FBufferSize = Value; }
+    // At least one code point; a new size takes effect at the next refill or write.
+    void SetBufferSize(int Value) { FBufferSize = Value < 1 ? 1 : Value; }
     int64_t Position() const { return FStrPosition; }
     int64_t PeekPosition() const { return FStrPeekPosition; }
     TStream* Stream() const { return FStream; }

@@ -303,3 +303,17 @@ TEST(TextStream, RandomPeeksAndReadsSeeTheSameText) {
         }
     }
 }
+
+TEST(TextStream, StringWritesStopAtTheEndOfTheString) {
+    TTestStream out;
+    {
+        TKitUTF8Stream text(&out, false);
+        EXPECT_EQ(text.WriteString(L"ab", 1, 5), 2);
+        EXPECT_EQ(text.WriteString(L"ab", 3, 1), 0);
+        EXPECT_EQ(text.WriteAnsiString("cd", 2, 9), 1);
+        text.SetBufferSize(0); // taken as one code point
+        EXPECT_EQ(text.BufferSize(), 1);
+        EXPECT_EQ(text.WriteString(L"xyz", 1, 3), 3);
+    }
+    EXPECT_EQ(out.Bytes(), (Bytes{'a', 'b', 'd', 'x', 'y', 'z'}));
+}
