@@ -16,8 +16,10 @@ namespace {
 
 // Copy and comparison through buffers
 
+// A buffer size below one would never end the loops below: it counts as one.
 int64_t CopyStreamBuffered(TStream* Source, TStream* Dest, int32_t BufferSize) {
-    std::vector<uint8_t> buffer(size_t(std::max(BufferSize, 1)));
+    BufferSize = std::max(BufferSize, 1);
+    std::vector<uint8_t> buffer(static_cast<size_t>(BufferSize));
     int64_t total = 0;
     int32_t n;
     do {
@@ -30,7 +32,8 @@ int64_t CopyStreamBuffered(TStream* Source, TStream* Dest, int32_t BufferSize) {
 }
 
 bool StreamsEqual(TStream* A, TStream* B, int32_t BufferSize) {
-    std::vector<uint8_t> bufferA(size_t(std::max(BufferSize, 1))), bufferB(bufferA.size());
+    BufferSize = std::max(BufferSize, 1);
+    std::vector<uint8_t> bufferA(static_cast<size_t>(BufferSize)), bufferB(bufferA.size());
     bool equal;
     int32_t nA, nB;
     do {

@@ -16,6 +16,12 @@ TEST(BufferedCopy, CopiesTheRestInRounds) {
     EXPECT_EQ(CopyStreamBuffered(&source, &target, 16), 16);
     EXPECT_EQ(source.ReadCalls, 2); // a full round, then one that reads nothing
     EXPECT_EQ(target.Size(), 16);
+
+    // A buffer size of 0 counts as 1 rather than copying nothing forever.
+    source.SetPosition(30);
+    EXPECT_EQ(CopyStreamBuffered(&source, &target, 0), 2);
+    TTestStream x(std::string("ab")), y(std::string("ab"));
+    EXPECT_TRUE(StreamsEqual(&x, &y, 0));
 }
 
 TEST(BufferedCompare, ComparesTheRest) {
