@@ -227,6 +227,6 @@ TEST(RussianSystem, TheWindowComesUpInRussian) {
     TMainWindow w(nullptr);
     EXPECT_EQ(w.Caption(), L"Установка Zorvex (включая Quellpack)");
     EXPECT_EQ(static_cast<TLabel*>(w.FindComponent(L"lbPrepareText"))->Caption(),
-              L"Пожалуйста, подождите, пока программа установки подготовит необходимые файлы.");
+              L"Подождите, программа установки готовит нужные файлы.");
     EXPECT_EQ(w.IS(16), L"Закрыть");
 }
