@@ -82,11 +82,10 @@ intptr_t TImage::WndProc(uint32_t Msg, uintptr_t WParam, intptr_t LParam) {
         HGDIOBJ old = SelectObject(mem, bmp);
         FillRect(mem, &r, (HBRUSH)BackgroundBrush());
         if (TGraphic* g = FPicture.Graphic()) {
-            g->SelectFrame(FFrame);
             if (FStretch)
-                g->Draw(mem, 0, 0, r.right, r.bottom);
+                g->Draw(mem, FFrame, 0, 0, r.right, r.bottom);
             else
-                g->Draw(mem, 0, 0, g->Width(), g->Height());
+                g->Draw(mem, FFrame, 0, 0, g->Width(), g->Height());
         }
         BitBlt(dc, 0, 0, r.right, r.bottom, mem, 0, 0, SRCCOPY);
         SelectObject(mem, old);

@@ -142,92 +142,100 @@ static void GdiplusNeeded() {
 
 bool GIFImageDefaultAnimate = false;
 
-TGraphic::TGraphic() = default;
-TGraphic::~TGraphic() {
-    Release();
-}
-
 TGIFImage::TGIFImage() {
     Animate = GIFImageDefaultAnimate;
 }
 
-void TGraphic::Release() {
-    if (FImage) GdipDisposeImage((GpImage*)FImage), FImage = nullptr;
-    if (FStream) ((IStream*)FStream)->Release(), FStream = nullptr;
-    FWidth = FHeight = 0;
-    FDelays.clear();
-}
+struct TGraphic::TDecoded {
+    GpImage* Image = nullptr;
+    IStream* Stream = nullptr; // GDI+ reads the image from it while the image lives
+    int Width = 0, Height = 0;
+    std::vector<int> Delays; // one per frame
+    mutable int Selected = 0;
+
+    ~TDecoded() {
+        if (Image) GdipDisposeImage(Image);
+        if (Stream) Stream->Release();
+    }
+};
 
 void TGraphic::Assign(TPersistent* Source) {
     if (auto* g = dynamic_cast<TGraphic*>(Source)) {
-        FData = g->FData;
+        FPicture = g->FPicture;
         Animate = g->Animate;
-        Decode();
         return;
     }
     TPersistent::Assign(Source);
 }
 
-void TGraphic::LoadFromStream(TStream& Stream) {
-    int64_t size = Stream.Size() - Stream.Position();
-    FData.resize((size_t)std::max<int64_t>(size, 0));
-    if (!FData.empty()) Stream.ReadBuffer(FData.data(), (int32_t)FData.size());
-    Decode();
+int TGraphic::Width() const {
+    return FPicture ? FPicture->Width : 0;
+}
+int TGraphic::Height() const {
+    return FPicture ? FPicture->Height : 0;
+}
+int TGraphic::FrameCount() const {
+    return FPicture ? (int)FPicture->Delays.size() : 0;
+}
+int TGraphic::FrameDelay(int Frame) const {
+    return Frame >= 0 && Frame < FrameCount() ? FPicture->Delays[Frame] : 0;
 }
 
-void TGraphic::Decode() {
-    Release();
+void TGraphic::LoadFromStream(TStream& Stream) {
+    FPicture.reset();
     GdiplusNeeded();
-    HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, std::max<size_t>(FData.size(), 1));
+    int64_t size = std::max<int64_t>(Stream.Size() - Stream.Position(), 0);
+    HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, (SIZE_T)std::max<int64_t>(size, 1));
     if (!mem) throw EInvalidGraphic(L"Out of memory while loading an image");
-    memcpy(GlobalLock(mem), FData.data(), FData.size());
-    GlobalUnlock(mem);
-    IStream* stream = nullptr;
-    if (CreateStreamOnHGlobal(mem, TRUE, &stream) != S_OK) {
+    try {
+        if (size) Stream.ReadBuffer(GlobalLock(mem), (int32_t)size);
+        GlobalUnlock(mem);
+    } catch (...) {
+        GlobalUnlock(mem);
+        GlobalFree(mem);
+        throw;
+    }
+    auto d = std::make_shared<TDecoded>();
+    if (CreateStreamOnHGlobal(mem, TRUE, &d->Stream) != S_OK) {
         GlobalFree(mem);
         throw EInvalidGraphic(L"Cannot open the image data");
     }
-    GpImage* image = nullptr;
-    if (GdipLoadImageFromStream(stream, &image) != Ok || !image) {
-        stream->Release();
+    if (GdipLoadImageFromStream(d->Stream, &d->Image) != Ok || !d->Image)
         throw EInvalidGraphic(L"Unsupported or damaged image data");
-    }
-    FStream = stream;
-    FImage = image;
     UINT w = 0, h = 0;
-    GdipGetImageWidth(image, &w);
-    GdipGetImageHeight(image, &h);
-    FWidth = (int)w, FHeight = (int)h;
+    GdipGetImageWidth(d->Image, &w);
+    GdipGetImageHeight(d->Image, &h);
+    d->Width = (int)w, d->Height = (int)h;
 
     UINT frames = 0;
     GUID time = Gdiplus::FrameDimensionTime;
-    if (GdipImageGetFrameCount(image, &time, &frames) != Ok || frames == 0) frames = 1;
-    FDelays.assign(frames, 0);
+    if (GdipImageGetFrameCount(d->Image, &time, &frames) != Ok || frames == 0) frames = 1;
+    d->Delays.assign(frames, 0);
     UINT bytes = 0;
-    if (frames > 1 && GdipGetPropertyItemSize(image, PropertyTagFrameDelay, &bytes) == Ok && bytes) {
+    if (frames > 1 && GdipGetPropertyItemSize(d->Image, PropertyTagFrameDelay, &bytes) == Ok && bytes) {
         std::vector<uint8_t> buf(bytes);
         auto* item = (PropertyItem*)buf.data();
-        if (GdipGetPropertyItem(image, PropertyTagFrameDelay, bytes, item) == Ok) {
+        if (GdipGetPropertyItem(d->Image, PropertyTagFrameDelay, bytes, item) == Ok) {
             UINT n = std::min<UINT>(frames, item->length / 4);
-            for (UINT i = 0; i < n; ++i) FDelays[i] = (int)((const LONG*)item->value)[i] * 10;
+            for (UINT i = 0; i < n; ++i) d->Delays[i] = (int)((const LONG*)item->value)[i] * 10;
         }
     }
     // Browsers show frames without a usable delay for 100 ms; so do we.
-    for (int& d : FDelays)
-        if (d < 20) d = 100;
+    for (int& delay : d->Delays)
+        if (delay < 20) delay = 100;
+    FPicture = std::move(d);
 }
 
-void TGraphic::SelectFrame(int Frame) {
-    if (!FImage || Frame < 0 || Frame >= FrameCount() || FrameCount() < 2) return;
-    GUID time = Gdiplus::FrameDimensionTime;
-    GdipImageSelectActiveFrame((GpImage*)FImage, &time, (UINT)Frame);
-}
-
-void TGraphic::Draw(HDC DC, int X, int Y, int W, int H) {
-    if (!FImage) return;
+void TGraphic::Draw(HDC DC, int Frame, int X, int Y, int W, int H) const {
+    if (!FPicture) return;
+    if (Frame != FPicture->Selected && Frame >= 0 && Frame < FrameCount()) {
+        GUID time = Gdiplus::FrameDimensionTime;
+        GdipImageSelectActiveFrame(FPicture->Image, &time, (UINT)Frame);
+        FPicture->Selected = Frame;
+    }
     GpGraphics* g = nullptr;
     if (GdipCreateFromHDC(DC, &g) != Ok) return;
-    GdipDrawImageRectI(g, (GpImage*)FImage, X, Y, W, H);
+    GdipDrawImageRectI(g, FPicture->Image, X, Y, W, H);
     GdipDeleteGraphics(g);
 }
 

@@ -105,34 +105,27 @@ private:
     HDC__* FPaintDC = nullptr;
 };
 
-// An encoded picture (PNG or GIF) kept with its bytes and decoded by GDI+.
+// A picture (PNG or GIF) decoded by GDI+. Copies share the decoded picture, which never changes after
+// loading; drawing selects the animation frame it shows.
 class TGraphic : public TPersistent {
     ZRX_CLASS(TGraphic, TPersistent)
 public:
-    TGraphic();
-    ~TGraphic() override;
     void Assign(TPersistent* Source) override;
     // Raises EInvalidGraphic when GDI+ cannot decode the data.
     void LoadFromStream(TStream& Stream);
-    bool Empty() const { return !FImage; }
-    int Width() const { return FWidth; }
-    int Height() const { return FHeight; }
+    bool Empty() const { return !FPicture; }
+    int Width() const;
+    int Height() const;
     // Animation frames (1 for a still picture) and each frame's display time in milliseconds.
-    int FrameCount() const { return (int)FDelays.size(); }
-    int FrameDelay(int Frame) const { return FDelays.empty() ? 0 : FDelays[Frame]; }
-    void SelectFrame(int Frame);
-    // Draws the current frame scaled into the rectangle.
-    void Draw(HDC__* DC, int X, int Y, int W, int H);
+    int FrameCount() const;
+    int FrameDelay(int Frame) const;
+    // Draws the frame scaled into the rectangle.
+    void Draw(HDC__* DC, int Frame, int X, int Y, int W, int H) const;
     bool Animate = false;
 
 private:
-    void Decode();
-    void Release();
-    std::vector<uint8_t> FData;
-    void* FImage = nullptr;  // GpImage*
-    void* FStream = nullptr; // IStream* the image reads from
-    int FWidth = 0, FHeight = 0;
-    std::vector<int> FDelays;
+    struct TDecoded;
+    std::shared_ptr<const TDecoded> FPicture;
 };
 
 ZRX_EXCEPTION(EInvalidGraphic, Exception)
