@@ -100,6 +100,9 @@ void TDirectory::Delete(const std::wstring& Path, bool Recursive) {
     if (!RemoveDirectoryW(dir.c_str())) RaiseInOut(GetLastError());
 }
 
-void TDirectory::RaiseCannotCreate(const std::wstring& Path) {
-    throw EInOutError(L"Unable to create directory " + Path);
+#pragma push_macro("CreateDirectory")
+#undef CreateDirectory
+void TDirectory::CreateDirectory(const std::wstring& Path) {
+    if (!ForceDirectories(Path)) throw EInOutError(L"Unable to create directory " + Path);
 }
+#pragma pop_macro("CreateDirectory")

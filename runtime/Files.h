@@ -39,11 +39,12 @@ struct TDirectory {
     static void Delete(const std::wstring& Path, bool Recursive = false);
     static bool Exists(const std::wstring& Path) { return DirectoryExists(Path); }
     // The folder with every missing parent; raises EInOutError when it cannot be made.
-    // Inline, so that it works with or without the system's CreateDirectory macro in effect.
-    static void CreateDirectory(const std::wstring& Path) {
-        if (!ForceDirectories(Path)) RaiseCannotCreate(Path);
+    // Callable whether or not the system's CreateDirectory macro is in effect at the call.
+#pragma push_macro("CreateDirectory")
+#undef CreateDirectory
+    static void CreateDirectory(const std::wstring& Path);
+    static void CreateDirectoryW(const std::wstring& Path) {
+        CreateDirectory(Path);
     }
-
-private:
-    [[noreturn]] static void RaiseCannotCreate(const std::wstring& Path);
+#pragma pop_macro("CreateDirectory")
 };

@@ -6,9 +6,12 @@
 // TStrings
 
 int TStrings::IndexOf(const std::wstring& S) const {
-    for (int i = 0; i < Count(); ++i)
-        if (CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, Get(i).c_str(), -1, S.c_str(), -1) == CSTR_EQUAL)
+    for (int i = 0; i < Count(); ++i) {
+        const std::wstring item = Get(i);
+        if (CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, item.data(), (int)item.size(), S.data(),
+                           (int)S.size()) == CSTR_EQUAL)
             return i;
+    }
     return -1;
 }
 
@@ -170,8 +173,8 @@ void TStringList::Clear() {
 }
 
 int TStringList::CompareStrings(const std::wstring& A, const std::wstring& B) const {
-    int r = CompareStringW(LOCALE_USER_DEFAULT, FCaseSensitive ? 0 : NORM_IGNORECASE, A.c_str(), (int)A.size(),
-                           B.c_str(), (int)B.size());
+    int r = CompareStringW(LOCALE_USER_DEFAULT, FCaseSensitive ? 0 : NORM_IGNORECASE, A.c_str(),
+                           (int)A.size(), B.c_str(), (int)B.size());
     return r - CSTR_EQUAL;
 }
 

@@ -1,8 +1,14 @@
 #include <gtest/gtest.h>
 
+#include "runtime/Files.h"
+
+// Made before the system's headers come in: the call below meets no CreateDirectory macro.
+static void CreateWithoutSystemMacros(const std::wstring& Path) {
+    TDirectory::CreateDirectory(Path);
+}
+
 #include <windows.h>
 
-#include "runtime/Files.h"
 #include "runtime/Streams.h"
 
 namespace {
@@ -55,8 +61,10 @@ TEST(Folders, ForceDirectoriesMakesEveryParent) {
     EXPECT_FALSE(DirectoryExists(root + L"\\file"));
     EXPECT_TRUE(FileExists(root + L"\\file"));
     EXPECT_FALSE(FileExists(root));
-    TDirectory::CreateDirectory(root + L"\\made\\here");
+    TDirectory::CreateDirectory(root + L"\\made\\here"); // through the system's macro
     EXPECT_TRUE(TDirectory::Exists(root + L"\\made\\here"));
+    CreateWithoutSystemMacros(root + L"\\made\\there");
+    EXPECT_TRUE(TDirectory::Exists(root + L"\\made\\there"));
     TDirectory::Delete(root, true);
     EXPECT_FALSE(DirectoryExists(root));
 }
