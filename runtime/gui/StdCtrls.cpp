@@ -32,7 +32,8 @@ void TLabel::CreateParams(TCreateParams& Params) {
 
 uint32_t TLabel::DrawFlags() const {
     static const uint32_t align[] = {DT_LEFT, DT_RIGHT, DT_CENTER};
-    return DT_EXPANDTABS | align[FAlignment] | (FWordWrap ? DT_WORDBREAK : DT_SINGLELINE);
+    // Without word wrap, line breaks in the caption still start new lines.
+    return DT_EXPANDTABS | align[FAlignment] | (FWordWrap ? DT_WORDBREAK : 0u);
 }
 
 void TLabel::AdjustBounds() {
@@ -42,7 +43,7 @@ void TLabel::AdjustBounds() {
     RECT r{0, 0, FWordWrap ? FWidth : 0x7FFF, 0};
     // An empty label keeps the height of a line.
     std::wstring text = FCaption.empty() ? L"Wg" : FCaption;
-    DrawTextW(dc, text.c_str(), (int)text.size(), &r, (DrawFlags() & ~DT_SINGLELINE) | DT_CALCRECT);
+    DrawTextW(dc, text.c_str(), (int)text.size(), &r, DrawFlags() | DT_CALCRECT);
     SelectObject(dc, old);
     ReleaseDC(nullptr, dc);
     int x = FLeft;

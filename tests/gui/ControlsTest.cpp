@@ -126,6 +126,12 @@ TEST_F(FormFixture, LabelAutoSizesToItsTextAndWordWrapKeepsTheWidth) {
     EXPECT_LE(wrapped->Width(), 200);
     EXPECT_GE(wrapped->Height(), 2 * oneLine);
 
+    // Line breaks count without word wrap too.
+    auto* twoLines = new TLabel(form.get());
+    twoLines->SetParent(form.get());
+    twoLines->SetCaption(L"first\r\nsecond");
+    EXPECT_EQ(twoLines->Height(), 2 * oneLine);
+
     auto* fixed = new TLabel(form.get());
     fixed->SetParent(form.get());
     fixed->SetAutoSize(false);
