@@ -118,8 +118,11 @@ void TThread::Synchronize(const TProc& Method) {
     std::unique_lock<std::mutex> lock(gLock);
     gQueue.push_back(&request);
     lock.unlock();
-    // Wake the main thread; should the post fail, its next idle pass runs the call all the same.
-    PostMessageW(gSyncWindow, WM_SYNCHRONIZE, 0, 0);
+    // Wake the main thread; without its window a thread message still ends its wait, and its next idle
+    // pass runs the call.
+    HWND window = gSyncWindow;
+    if (!window || !PostMessageW(window, WM_SYNCHRONIZE, 0, 0))
+        PostThreadMessageW(gMainThreadId, WM_NULL, 0, 0);
     lock.lock();
     gDone.wait(lock, [&] { return request.Done; });
     lock.unlock();
