@@ -209,9 +209,14 @@ private:
     void LoadLocalHeaders(TStream* MS);
     bool WalkLocalHeaders(TStream* MS);
     TOxZipEntriesEntry* AddParsedEntry(const TCentralDirectoryFile& Record);
+    // Where extraction reads from and with which buffers; workers of a parallel extraction have their own.
+    struct TReader;
+    TReader MainReader();
     // Streams the entry's data into Target; raises on anything that would give wrong or missing bytes.
-    void ExtractData(TOxZipEntriesEntry* Item, TStream* Target);
-    void ExtractEntryToFile(TOxZipEntriesEntry* Item, const AnsiString& FileName);
+    void ExtractData(TOxZipEntriesEntry* Item, TStream* Target, const TReader& Reader);
+    void ExtractEntryToFile(TOxZipEntriesEntry* Item, const AnsiString& FileName, const TReader& Reader);
+    // ExtractAll with overwrite-all on several threads: file creation, not inflating, is what costs most.
+    bool ExtractInParallel(const AnsiString& Root, const std::vector<int>& Indexes);
     void ExtractToFolder(const AnsiString& TargetDirectory, bool SelectedOnly);
     bool DecideOverwrite(AnsiString& FileName, TOverwriteAction& Action, bool SingleFile);
     void WriteArchiveAnew(bool FireRemoveEvents);

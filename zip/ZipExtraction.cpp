@@ -3,6 +3,9 @@
 #include "zip/ZipInternal.h"
 
 #include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <thread>
 #include <unordered_set>
 #include <windows.h>
 
@@ -95,7 +98,7 @@ bool TOxZipEntriesEntry::Test() {
     if (FIsEncrypted) return true;
     try {
         TNullStream sink;
-        FParent->ExtractData(this, &sink);
+        FParent->ExtractData(this, &sink, FParent->MainReader());
         return true;
     } catch (const Exception&) {
         return false;
@@ -125,12 +128,16 @@ void TOxZipEntriesEntry::SetComment(const AnsiString& Value) {
 
 // TOxZipEntries: extraction
 
-void TOxZipEntries::ExtractData(TOxZipEntriesEntry* Item, TStream* Target) {
+TOxZipEntries::TReader TOxZipEntries::MainReader() {
+    return {FParent->FZipStream, &FParent->Buffers(), true};
+}
+
+void TOxZipEntries::ExtractData(TOxZipEntriesEntry* Item, TStream* Target, const TReader& Reader) {
     TOxZip* z = FParent;
     const TCentralDirectoryFile& c = Item->FCentralDirectoryFile;
     if (!IsSupported(Item)) RaiseCannotProcess(c.FileName);
-    TOxZip::TExtractBuffers& b = z->Buffers();
-    TStream* S = z->FZipStream;
+    TOxZip::TExtractBuffers& b = *Reader.Buffers;
+    TStream* S = Reader.Source;
 
     // One read fetches the local header and, for most entries, all their data.
     const int64_t at = c.RelativeOffsetOfLocalHeader;
@@ -157,7 +164,7 @@ void TOxZipEntries::ExtractData(TOxZipEntriesEntry* Item, TStream* Target) {
     }
     const uint32_t size = c.UncompressedSize;
     uint32_t remaining = c.CompressedSize == 0 ? 0 : l.CompressedSize;
-    z->FCurrentDFS = size;
+    if (Reader.Report) z->FCurrentDFS = size;
 
     // Compressed bytes come from what the first read holds past the header, then from further reads.
     const uint8_t* chunk = b.In.get() + std::min(header, got);
@@ -178,7 +185,7 @@ void TOxZipEntries::ExtractData(TOxZipEntriesEntry* Item, TStream* Target) {
         Target->WriteBuffer(Data, (int32_t)Count);
         crc = crc32(crc, Data, Count);
         produced += Count;
-        if (z->OnDecompressFile) z->OnDecompressFile(z, produced, size);
+        if (Reader.Report && z->OnDecompressFile) z->OnDecompressFile(z, produced, size);
     };
 
     if (c.CompressionMethod == 0) {
@@ -223,7 +230,7 @@ void TOxZipEntries::ExtractToStream(TOxZipEntriesEntry* Item, TStream* Stream) {
     const int64_t start = Stream->Position();
     const bool appending = Stream->Size() <= start;
     try {
-        ExtractData(Item, Stream);
+        ExtractData(Item, Stream, MainReader());
     } catch (...) {
         // Take back what was appended, so that no partial data stays behind.
         if (appending) {
@@ -234,7 +241,8 @@ void TOxZipEntries::ExtractToStream(TOxZipEntriesEntry* Item, TStream* Stream) {
     }
 }
 
-void TOxZipEntries::ExtractEntryToFile(TOxZipEntriesEntry* Item, const AnsiString& FileName) {
+void TOxZipEntries::ExtractEntryToFile(TOxZipEntriesEntry* Item, const AnsiString& FileName,
+                                       const TReader& Reader) {
     const std::wstring path = AnsiToWide(FileName);
     if (Item->IsFolder()) {
         TDirectory::CreateDirectory(path);
@@ -254,7 +262,7 @@ void TOxZipEntries::ExtractEntryToFile(TOxZipEntriesEntry* Item, const AnsiStrin
         throw EFCreateError(L"Cannot create file \"" + path + L"\". " + SysErrorMessage(GetLastError()));
     try {
         THandleStream out(h);
-        ExtractData(Item, &out);
+        ExtractData(Item, &out, Reader);
     } catch (...) {
         CloseHandle(h);
         DeleteFileForced(path);
@@ -277,7 +285,7 @@ bool TOxZipEntries::DecideOverwrite(AnsiString& FileName, TOverwriteAction& Acti
 void TOxZipEntries::ExtractToFile(TOxZipEntriesEntry* Item, const AnsiString& FileName) {
     TOverwriteAction action = FParent->FOverwriteAction;
     AnsiString target = FileName;
-    if (DecideOverwrite(target, action, true)) ExtractEntryToFile(Item, target);
+    if (DecideOverwrite(target, action, true)) ExtractEntryToFile(Item, target, MainReader());
 }
 
 void TOxZipEntries::ExtractToFile(int ItemIndex, const AnsiString& FileName) {
@@ -300,19 +308,76 @@ void TOxZipEntries::ExtractToFolder(const AnsiString& TargetDirectory, bool Sele
     TOverwriteAction action = FParent->FOverwriteAction;
     AnsiString root = TargetDirectory;
     if (root.empty() || root.back() != '\\') root += '\\';
-    std::unordered_set<AnsiString> made; // folders known to exist, so each is made once
-    for (int i = 0; i < Count(); ++i) {
+    // Nothing may land outside the target folder: extraction stops at the first entry that would.
+    std::vector<int> work;
+    int refused = -1;
+    for (int i = 0; i < Count() && refused < 0; ++i) {
         TOxZipEntriesEntry* item = Items(i);
         if (SelectedOnly && !item->Selected()) continue;
-        const AnsiString folder = TOxZip::GetFilePath(item->FileName());
-        const AnsiString name = TOxZip::GetFileName(item->FileName());
-        // Nothing may land outside the target folder.
-        if (IsUnsafeEntryPath(folder + name)) RaiseCannotProcess(item->FileName());
-        if (!folder.empty() && made.insert(folder).second)
-            TDirectory::CreateDirectory(AnsiToWide(root + folder));
-        AnsiString target = root + folder + name;
-        if (DecideOverwrite(target, action, false)) ExtractEntryToFile(item, target);
+        if (IsUnsafeEntryPath(TOxZip::GetFilePath(item->FileName()) + TOxZip::GetFileName(item->FileName())))
+            refused = i;
+        else
+            work.push_back(i);
     }
+    // The parallel road asks no questions and reports no progress, so its result is the sequential one.
+    if (action != oaOverwriteAll || FParent->OnDecompressFile || !ExtractInParallel(root, work)) {
+        std::unordered_set<AnsiString> made; // folders known to exist, so each is made once
+        for (int i : work) {
+            TOxZipEntriesEntry* item = Items(i);
+            const AnsiString folder = TOxZip::GetFilePath(item->FileName());
+            if (!folder.empty() && made.insert(folder).second)
+                TDirectory::CreateDirectory(AnsiToWide(root + folder));
+            AnsiString target = root + folder + TOxZip::GetFileName(item->FileName());
+            if (DecideOverwrite(target, action, false)) ExtractEntryToFile(item, target, MainReader());
+        }
+    }
+    if (refused >= 0) RaiseCannotProcess(Items(refused)->FileName());
+}
+
+bool TOxZipEntries::ExtractInParallel(const AnsiString& Root, const std::vector<int>& Indexes) {
+    // Each worker reads through a handle of its own, so only archives opened from a file qualify.
+    auto* file = dynamic_cast<TFileStream*>(FParent->FZipStream);
+    const int workers =
+        (int)std::min<size_t>({std::max(1u, std::thread::hardware_concurrency()), 4, Indexes.size() / 8});
+    if (!file || workers < 2) return false;
+    std::vector<std::unique_ptr<TFileStream>> sources;
+    for (int w = 0; w < workers; ++w)
+        sources.push_back(std::make_unique<TFileStream>(file->FileName(), fmOpenRead | fmShareDenyNone));
+
+    std::atomic<size_t> next{0};
+    std::mutex lock;
+    std::unordered_set<AnsiString> made;
+    size_t failedAt = Indexes.size(); // position of the first failure: nothing after it is started
+    std::exception_ptr failure;
+    auto work = [&](TFileStream* Source) {
+        TOxZip::TExtractBuffers buffers;
+        const TReader reader{Source, &buffers, false};
+        for (size_t k; (k = next++) < Indexes.size();) {
+            {
+                std::lock_guard<std::mutex> guard(lock);
+                if (k > failedAt) return;
+            }
+            TOxZipEntriesEntry* item = Items(Indexes[k]);
+            try {
+                const AnsiString folder = TOxZip::GetFilePath(item->FileName());
+                if (!folder.empty()) {
+                    // Under the lock, so that no worker writes into a folder another is still making.
+                    std::lock_guard<std::mutex> guard(lock);
+                    if (made.insert(folder).second) TDirectory::CreateDirectory(AnsiToWide(Root + folder));
+                }
+                ExtractEntryToFile(item, Root + folder + TOxZip::GetFileName(item->FileName()), reader);
+            } catch (...) {
+                std::lock_guard<std::mutex> guard(lock);
+                if (k < failedAt) failedAt = k, failure = std::current_exception();
+            }
+        }
+    };
+    std::vector<std::thread> threads;
+    for (int w = 1; w < workers; ++w) threads.emplace_back(work, sources[w].get());
+    work(sources[0].get());
+    for (std::thread& t : threads) t.join();
+    if (failure) std::rethrow_exception(failure);
+    return true;
 }
 
 // Selection

@@ -47,6 +47,12 @@ struct TOxZip::TExtractBuffers {
     }
 };
 
+struct TOxZipEntries::TReader {
+    TStream* Source;
+    TOxZip::TExtractBuffers* Buffers;
+    bool Report; // fire the progress event and keep the component's current size
+};
+
 namespace zipio {
 uint32_t Word32(const uint8_t* P);
 // The data descriptor at Pos: 16 bytes with its signature, or the 12-byte form without one.

@@ -125,3 +125,36 @@ TEST(Hostile, SixtyFiveThousandFiveHundredThirtyFiveEntries) {
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(last->Memory()), (size_t)last->Size()), "65534");
     EXPECT_EQ(zip.Entries()->IndexOf("m/00000.txt"), 0);
 }
+
+namespace {
+
+std::string ManyData(int I) {
+    std::string one = "entry " + std::to_string(I) + "\n", all;
+    for (int k = 0; k <= I % 50; ++k) all += one;
+    return all;
+}
+
+std::string ManyPath(const std::string& Folder, int I) {
+    char name[32];
+    snprintf(name, sizeof name, "\\p%d\\e%03d.txt", I % 10, I);
+    return Folder + name;
+}
+
+} // namespace
+
+TEST(ManyEntries, ExtractAllSharesTheWorkAndStopsWhereSequentialWould) {
+    const std::string folder = FreshFolder();
+    EXPECT_EQ(ExtractAllError("many_small.zip", folder), L"");
+    for (int i = 0; i < 200; ++i) ASSERT_EQ(ReadFile(ManyPath(folder, i)), ManyData(i)) << i;
+
+    const std::string bad = FreshFolder("-bad");
+    EXPECT_EQ(ExtractAllError("many_small_bad.zip", bad), L"Cannot process this file: p0/e120.txt ");
+    for (int i = 0; i < 120; ++i) ASSERT_EQ(ReadFile(ManyPath(bad, i)), ManyData(i)) << i;
+    EXPECT_FALSE(Exists(ManyPath(bad, 120)));
+
+    const std::string refused = FreshFolder("-refused");
+    EXPECT_EQ(ExtractAllError("many_small_refused.zip", refused), L"Cannot process this file: ../evil.txt ");
+    for (int i = 0; i < 150; ++i) ASSERT_EQ(ReadFile(ManyPath(refused, i)), ManyData(i)) << i;
+    EXPECT_FALSE(Exists(ManyPath(refused, 151)));
+    EXPECT_FALSE(Exists(FreshFolder("-x").substr(0, 4) + "\\evil.txt"));
+}

@@ -175,6 +175,16 @@ big = build([{"name": "big.bin", "data": bytes(rng.getrandbits(8) for _ in range
 assert len(big) >= 65536
 save("comment2000_big.zip", big)
 save("only_end_record.zip", build([]))
+# Enough entries for extraction to share the work among threads; a bad one and a refused one part-way.
+def many(i):
+    return {"name": "p%d/e%03d.txt" % (i % 10, i), "data": b"entry %d\n" % i * (i % 50 + 1)}
+
+
+save("many_small.zip", build([many(i) for i in range(200)]))
+save("many_small_bad.zip", build([many(i) for i in range(120)] + [dict(many(120), crc=1)] +
+                                 [many(i) for i in range(121, 200)]))
+save("many_small_refused.zip", build([many(i) for i in range(150)] + [{"name": "../evil.txt", "data": b"x"}] +
+                                     [many(i) for i in range(151, 200)]))
 # 65,535 entries: the most a plain end record can count.
 with zipfile.ZipFile(arc("many_entries.zip"), "w", zipfile.ZIP_STORED) as z:
     for i in range(65535):
