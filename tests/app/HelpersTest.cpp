@@ -111,6 +111,7 @@ TEST(BrowseForFolder, RemembersTheLastFolderAndOpensOnIt) {
     EXPECT_EQ(folder, L"C:\\");
     EXPECT_EQ(Remembered(L"second"), L"C:\\");
     EXPECT_EQ(Remembered(L""), outNoSlash);
+    TDirectory::Delete(out, true);
 }
 
 TEST(BrowseForFolder, ACancelledDialogWritesNothing) {

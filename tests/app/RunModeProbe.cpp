@@ -11,6 +11,20 @@
 #include "runtime/gui/Application.h"
 
 namespace {
+BOOL CALLBACK CountOwnWindow(HWND Wnd, LPARAM Count) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(Wnd, &pid);
+    if (pid == GetCurrentProcessId() && IsWindowVisible(Wnd)) ++*(int*)Count;
+    return TRUE;
+}
+
+// Visible top-level windows of this process.
+int OwnWindows() {
+    int count = 0;
+    EnumWindows(CountOwnWindow, (LPARAM)&count);
+    return count;
+}
+
 void Report(const std::wstring& Line) {
     wchar_t dir[MAX_PATH] = {};
     if (!GetEnvironmentVariableW(L"ZRX_PROBE_DIR", dir, MAX_PATH)) return;
@@ -40,6 +54,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
             return;
         }
         CSetup::Main();
-        Report(L"end\tworkExists=" + std::to_wstring(DirectoryExists(work)));
+        Report(L"end\tworkExists=" + std::to_wstring(DirectoryExists(work)) + L"\twindows=" +
+               std::to_wstring(OwnWindows()));
     });
 }

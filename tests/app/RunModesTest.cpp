@@ -119,8 +119,9 @@ TEST_F(RunModes, ModeOneCopiesTheProgramAndStartsTheCopyToUninstallNow) {
         EXPECT_EQ(r.ExitCode, 0u);
         TReport first = Report(c.Name);
         EXPECT_EQ(first[L"start.mode"], L"1");
-        // It ends after deleting the working folder it has just made.
+        // It ends without a window, after deleting the working folder it has just made.
         EXPECT_EQ(first[L"end.workExists"], L"0");
+        EXPECT_EQ(first[L"end.windows"], L"0");
 
         TReport copy = AwaitReport(L"zrx-uninstall.exe");
         ASSERT_EQ(copy[L"start.mode"], L"2");

@@ -22,11 +22,24 @@ TEST(Worker, ResultsCrossBackToTheWait) {
 }
 
 TEST(Worker, AWorkerThatEndsWakesTheWaitWithoutOtherMessages) {
-    // Nothing else posts a message while this runs: only the worker's own wake-up can end the wait.
+    // Nothing else posts a message while this runs: only the worker's own wake-up can end the wait in time.
+    // A watchdog frees a wait that would otherwise last for ever, and the test then fails.
+    const DWORD mainThread = GetCurrentThreadId();
+    std::atomic<bool> finished{false}, rescued{false};
+    std::thread watchdog([&] {
+        for (int i = 0; i < 200 && !finished; ++i) Sleep(100);
+        if (!finished) {
+            rescued = true;
+            PostThreadMessageW(mainThread, WM_NULL, 0, 0);
+        }
+    });
     EXPECT_TRUE(RunWorker(L"Installing", [] {
         Sleep(300);
         return true;
     }));
+    finished = true;
+    watchdog.join();
+    EXPECT_FALSE(rescued);
 }
 
 TEST(Worker, SynchronizedCallsRunInOrderOnTheMainThreadWhileTheWorkerWaits) {
