@@ -37,16 +37,17 @@ void TKitSimpleXML::SetFileName(const std::wstring& Value) {
 
 void TKitSimpleXML::DoEncodeValue(std::wstring& Value) {
     if (OnEncodeValue) OnEncodeValue(this, Value);
-    if (FOptions.Contains(sxoAutoEncodeValue))
-        Value = EncodeXmlValue(Value);
-    else if (FOptions.Contains(sxoAutoEncodeEntity))
-        Value = EncodeBasicEntities(Value);
+    if (FOptions.Contains(sxoAutoEncodeValue)) {
+        if (XmlValueNeedsEncoding(Value, true)) Value = EncodeXmlValue(Value);
+    } else if (FOptions.Contains(sxoAutoEncodeEntity)) {
+        if (XmlValueNeedsEncoding(Value, false)) Value = EncodeBasicEntities(Value);
+    }
 }
 
 void TKitSimpleXML::DoDecodeValue(std::wstring& Value) {
     if (FOptions.Contains(sxoAutoEncodeValue))
         DecodeXmlValue(Value);
-    else if (FOptions.Contains(sxoAutoEncodeEntity))
+    else if (FOptions.Contains(sxoAutoEncodeEntity) && Value.find(L'&') != std::wstring::npos)
         Value = DecodeBasicEntities(Value);
     if (OnDecodeValue) OnDecodeValue(this, Value);
 }

@@ -5,6 +5,7 @@
 #include <functional>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "runtime/Classes.h"
@@ -128,7 +129,7 @@ public:
     TKitSimpleXMLProps& operator=(const TKitSimpleXMLProps&) = delete;
 
     TKitSimpleXMLElem* Parent() const { return FParent; }
-    int Count() const { return FProperties ? FProperties->Count() : 0; }
+    int Count() const { return FProperties.Count(); }
     // nullptr without a list; raises the list index error out of range.
     TKitSimpleXMLProp* Item(int Index) const;
     TKitSimpleXMLProp* ItemNamed(const std::wstring& Name) { return ItemNamedDefault(Name, L""); }
@@ -180,7 +181,7 @@ public:
 private:
     friend class TKitSimpleXMLProp;
     TKitSimpleXMLProp* InsertProp(int Index, const std::wstring& Name, const std::wstring& Value);
-    std::unique_ptr<TKitNameList> FProperties;
+    TKitNameList FProperties;
     TKitSimpleXMLElem* FParent;
 };
 
@@ -229,6 +230,8 @@ public:
     [[noreturn]] static void Error(const std::wstring& S);
 
 protected:
+    // Moves the value out of another node.
+    static std::wstring TakeValue(TKitSimpleXMLElem* Node) { return std::move(Node->FValue); }
     friend class TKitSimpleXML;
     friend class TKitSimpleXMLElems;
     TKitSimpleXMLElem* FParent;
@@ -254,7 +257,7 @@ public:
     TKitSimpleXMLElems& operator=(const TKitSimpleXMLElems&) = delete;
 
     TKitSimpleXMLElem* Parent() const { return FParent; }
-    int Count() const { return FElems ? FElems->Count() : 0; }
+    int Count() const { return FElems.Count(); }
     // nullptr without a list or at Count and beyond; a negative index raises the list index error.
     TKitSimpleXMLElem* Item(int Index) const;
     TKitSimpleXMLElem* ItemNamed(const std::wstring& Name) { return ItemNamedDefault(Name, L""); }
@@ -325,6 +328,12 @@ private:
     friend class TKitSimpleXMLNamedElems;
     enum TPlace { plEnd, plFirst, plIndex };
     TKitSimpleXMLElem* InsertElem(TKitSimpleXMLElem* Value, TPlace Place, int Index = 0);
+    // The content parser for Owner's children, listed in List (made on the first child when null). With
+    // SoleText, text that turns out to be all the content goes there instead of into a text node.
+    static void ParseContent(TKitSimpleXMLElem* Owner, TKitSimpleXMLElems* List,
+                             TKitStringStream* StringStream, TKitSimpleXML* AParent,
+                             std::optional<std::wstring>* SoleText);
+    friend class TKitSimpleXMLElemClassic;
     void AddParsed(TKitSimpleXMLElem* Value);
     TKitSimpleXMLNamedElems* FindGroup(const std::wstring& Name) const;
     void LeaveGroup(TKitSimpleXMLElem* Value);
@@ -332,7 +341,7 @@ private:
     bool AutoCreate() const;
 
     TKitSimpleXMLElem* FParent;
-    std::unique_ptr<TKitNameList> FElems;
+    TKitNameList FElems;
     std::unique_ptr<TKitNameList> FNamedElems; // group name -> group, owned
 };
 
@@ -396,6 +405,12 @@ public:
     void LoadFromStringStream(TKitStringStream* StringStream, TKitSimpleXML* AParent) override;
     void SaveToStringStream(TKitStringStream* StringStream, const std::wstring& Level,
                             TKitSimpleXML* AParent) override;
+
+private:
+    // The tag machine; the result is the element's value.
+    std::wstring Parse(TKitStringStream* StringStream, TKitSimpleXML* AParent, std::wstring& Prefix,
+                       std::wstring& Name, std::optional<std::wstring>& SoleText);
+    void ListSoleText(std::optional<std::wstring>& SoleText);
 };
 
 // <!--value-->

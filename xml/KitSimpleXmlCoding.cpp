@@ -61,6 +61,16 @@ size_t MatchReference(const std::wstring& Value, size_t I, std::wstring& Out) {
 }
 } // namespace
 
+static bool NeedsReference(unsigned U) {
+    return (U < 0x20 && U != 0x09 && U != 0x0A && U != 0x0D) || U >= 0x80;
+}
+
+bool XmlValueNeedsEncoding(const std::wstring& Value, bool Full) {
+    for (wchar_t c : Value)
+        if (EntityOf(c) || (Full && NeedsReference((uint16_t)c))) return true;
+    return false;
+}
+
 std::wstring EncodeBasicEntities(const std::wstring& Value) {
     std::wstring out;
     out.reserve(Value.size());
@@ -91,6 +101,7 @@ std::wstring EncodeXmlValue(const std::wstring& Value) {
 }
 
 std::wstring DecodeBasicEntities(const std::wstring& Value) {
+    if (Value.find(L'&') == std::wstring::npos) return Value;
     std::wstring out;
     out.reserve(Value.size());
     for (size_t i = 0; i < Value.size();) {
@@ -103,22 +114,25 @@ std::wstring DecodeBasicEntities(const std::wstring& Value) {
 }
 
 void DecodeXmlValue(std::wstring& Value) {
-    std::wstring out;
-    out.reserve(Value.size());
-    for (size_t i = 0; i < Value.size();) {
+    // In place: what is written never overtakes what is read.
+    size_t out = Value.find(L'&');
+    if (out == std::wstring::npos) return;
+    std::wstring units;
+    for (size_t i = out; i < Value.size();) {
         wchar_t c = Value[i];
-        if (c != L'&') {
-            out += c;
-            ++i;
-            continue;
-        }
         size_t n = 0;
-        if (i + 1 < Value.size() && Value[i + 1] == L'#') n = MatchReference(Value, i, out);
-        if (!n) {
-            n = MatchEntity(Value, i, c);
-            out += c;
+        if (c == L'&' && i + 1 < Value.size() && Value[i + 1] == L'#') {
+            units.clear();
+            n = MatchReference(Value, i, units);
+            if (n) {
+                for (wchar_t u : units) Value[out++] = u;
+                i += n;
+                continue;
+            }
         }
+        if (c == L'&') n = MatchEntity(Value, i, c);
+        Value[out++] = c;
         i += n ? n : 1;
     }
-    Value = std::move(out);
+    Value.resize(out);
 }

@@ -2,6 +2,8 @@
 #pragma once
 #include <string>
 
+// Whether the encoders would change Value (Full: EncodeXmlValue, else EncodeBasicEntities).
+bool XmlValueNeedsEncoding(const std::wstring& Value, bool Full);
 // Each of & < > ' " becomes its entity.
 std::wstring EncodeBasicEntities(const std::wstring& Value);
 // The five entities, plus "&#xHH;" / "&#xHHHH;" for control characters and every unit from U+0080 up.

@@ -218,9 +218,9 @@ TKitSimpleXMLElems::~TKitSimpleXMLElems() {
 }
 
 TKitSimpleXMLElem* TKitSimpleXMLElems::Item(int Index) const {
-    if (!FElems) return nullptr;
+    if (Count() == 0) return nullptr;
     if (Index < 0) RaiseListIndexError(Index);
-    return Index < Count() ? static_cast<TKitSimpleXMLElem*>(FElems->Object(Index)) : nullptr;
+    return Index < Count() ? static_cast<TKitSimpleXMLElem*>(FElems.Object(Index)) : nullptr;
 }
 
 bool TKitSimpleXMLElems::AutoCreate() const {
@@ -245,7 +245,7 @@ TKitSimpleXMLNamedElems* TKitSimpleXMLElems::NamedElems(const std::wstring& Name
     if (TKitSimpleXMLNamedElems* group = FindGroup(Name)) return group;
     auto group = std::make_unique<TKitSimpleXMLNamedElems>(this, Name);
     for (int i = 0; i < Count(); ++i)
-        if (FElems->Name(i) == Name) group->FItems.push_back(Item(i));
+        if (FElems.Name(i) == Name) group->FItems.push_back(Item(i));
     FNamedElems->Add(Name, group.get());
     return group.release();
 }
@@ -261,19 +261,18 @@ void TKitSimpleXMLElems::LeaveGroup(TKitSimpleXMLElem* Value) {
 void TKitSimpleXMLElems::Rename(TKitSimpleXMLElem* Value, const std::wstring& NewName) {
     LeaveGroup(Value);
     int i = IndexOf(Value);
-    if (i >= 0) FElems->Rename(i, NewName);
+    if (i >= 0) FElems.Rename(i, NewName);
     if (TKitSimpleXMLNamedElems* group = FindGroup(NewName)) group->FItems.push_back(Value);
 }
 
 TKitSimpleXMLElem* TKitSimpleXMLElems::InsertElem(TKitSimpleXMLElem* Value, TPlace Place, int Index) {
     if (!Value) return nullptr;
     if (Place == plIndex && (Index < 0 || Index > Count())) RaiseListIndexError(Index);
-    if (!FElems) FElems = std::make_unique<TKitNameList>();
     if (Value->FContainer) Value->FContainer->Notify(Value, opRemove);
     // An element put into a list becomes a child of the list's element, wherever it came from.
     Value->FParent = FParent;
     int at = Place == plEnd ? Count() : Place == plFirst ? 0 : std::min(Index, Count());
-    FElems->Insert(at, Value->Name(), Value);
+    FElems.Insert(at, Value->Name(), Value);
     if (TKitSimpleXMLNamedElems* group = FindGroup(Value->Name())) {
         if (Place == plFirst)
             group->FItems.insert(group->FItems.begin(), Value);
@@ -285,8 +284,7 @@ TKitSimpleXMLElem* TKitSimpleXMLElems::InsertElem(TKitSimpleXMLElem* Value, TPla
 }
 
 void TKitSimpleXMLElems::AddParsed(TKitSimpleXMLElem* Value) {
-    if (!FElems) FElems = std::make_unique<TKitNameList>();
-    FElems->Add(Value->Name(), Value);
+    FElems.Add(Value->Name(), Value);
     Notify(Value, opInsert);
 }
 
@@ -369,10 +367,10 @@ TKitSimpleXMLElemClassic* TKitSimpleXMLElems::Insert(const std::wstring& Name, i
 }
 
 void TKitSimpleXMLElems::Delete(int Index) {
-    if (!FElems || Index < 0 || Index >= Count()) return;
+    if (Index < 0 || Index >= Count()) return;
     TKitSimpleXMLElem* elem = Item(Index);
     LeaveGroup(elem);
-    FElems->Delete(Index);
+    FElems.Delete(Index);
     delete elem;
 }
 
@@ -383,16 +381,15 @@ int TKitSimpleXMLElems::Remove(TKitSimpleXMLElem* Value) {
 }
 
 void TKitSimpleXMLElems::Move(int CurIndex, int NewIndex) {
-    if (!FElems) RaiseListIndexError(CurIndex);
-    FElems->Move(CurIndex, NewIndex);
+    FElems.Move(CurIndex, NewIndex);
 }
 
 int TKitSimpleXMLElems::IndexOf(const TKitSimpleXMLElem* Value) const {
-    return FElems ? FElems->IndexOfObject(Value) : -1;
+    return FElems.IndexOfObject(Value);
 }
 
 int TKitSimpleXMLElems::IndexOf(const std::wstring& Name) const {
-    return FElems ? FElems->IndexOf(Name) : -1;
+    return FElems.IndexOf(Name);
 }
 
 std::wstring TKitSimpleXMLElems::Value(const std::wstring& Name, const std::wstring& Default) {
@@ -428,10 +425,8 @@ void TKitSimpleXMLElems::Clear() {
         for (int i = 0; i < FNamedElems->Count(); ++i) delete FNamedElems->Object(i);
         FNamedElems.reset();
     }
-    if (FElems) {
-        for (int i = FElems->Count() - 1; i >= 0; --i) delete FElems->Object(i);
-        FElems.reset();
-    }
+    for (int i = FElems.Count() - 1; i >= 0; --i) delete FElems.Object(i);
+    FElems.Clear();
 }
 
 namespace {
@@ -462,7 +457,7 @@ template <class TCompare> void QuickSort(TKitNameList& List, int L, int R, const
 
 void TKitSimpleXMLElems::Sort() {
     CustomSort([](TKitSimpleXMLElems* Elems, int Index1, int Index2) {
-        const std::wstring &a = Elems->FElems->Name(Index1), &b = Elems->FElems->Name(Index2);
+        const std::wstring &a = Elems->FElems.Name(Index1), &b = Elems->FElems.Name(Index2);
         return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.data(), (int)a.size(), b.data(),
                               (int)b.size()) -
                CSTR_EQUAL;
@@ -470,15 +465,15 @@ void TKitSimpleXMLElems::Sort() {
 }
 
 void TKitSimpleXMLElems::CustomSort(const TKitSimpleXMLElemCompare& AFunction) {
-    if (!FElems || Count() < 2) return;
-    FElems->BeginReorder();
+    if (Count() < 2) return;
+    FElems.BeginReorder();
     try {
-        QuickSort(*FElems, 0, Count() - 1, [&](int A, int B) { return AFunction(this, A, B); });
+        QuickSort(FElems, 0, Count() - 1, [&](int A, int B) { return AFunction(this, A, B); });
     } catch (...) {
-        FElems->EndReorder();
+        FElems.EndReorder();
         throw;
     }
-    FElems->EndReorder();
+    FElems.EndReorder();
 }
 
 void TKitSimpleXMLElems::Notify(TKitSimpleXMLElem* Value, TOperation Operation) {
@@ -490,7 +485,7 @@ void TKitSimpleXMLElems::Notify(TKitSimpleXMLElem* Value, TOperation Operation) 
     int i = IndexOf(Value);
     if (i < 0) return;
     LeaveGroup(Value);
-    FElems->Delete(i);
+    FElems.Delete(i);
 }
 
 void TKitSimpleXMLElems::SaveToStringStream(TKitStringStream* StringStream, const std::wstring& Level,

@@ -58,6 +58,7 @@ void TKitNameList::BuildIndex() {
 
 void TKitNameList::Insert(int Index, const std::wstring& Name, TObject* Obj) {
     if (Index < 0 || Index > Count()) RaiseListIndexError(Index);
+    if (FItems.capacity() == 0) FItems.reserve(2); // most lists stay this short
     FItems.insert(FItems.begin() + Index, TEntry{Name, Obj});
     if (FIndex) {
         if (Index < Count() - 1) Shift(Index, 1); // appending, the usual case, moves nothing

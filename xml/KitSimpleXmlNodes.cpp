@@ -1,6 +1,7 @@
 // The text syntax of every node kind: parsers, writers, the child-list parser and the prolog.
 #include "xml/KitSimpleXml.h"
 
+#include <optional>
 #include <windows.h>
 
 #include "runtime/SysUtils.h"
@@ -83,6 +84,19 @@ void RaiseValueTooLong(TKitStringStream* Stream) {
                              L" characters" + At(Stream));
 }
 
+const TAsciiClasses& AsciiClasses() {
+    static const TAsciiClasses classes = [] {
+        TAsciiClasses c;
+        for (uint32_t ch = 0; ch < 128; ++ch) {
+            c.WhiteSpace[ch] = CodePointIsWhiteSpace(ch);
+            c.NameStart[ch] = CodePointIsNameStart(ch);
+            c.NameChar[ch] = CodePointIsNameChar(ch);
+        }
+        return c;
+    }();
+    return classes;
+}
+
 static thread_local int Depth = 0;
 
 TDepthGuard::TDepthGuard(TKitStringStream* Stream) {
@@ -99,10 +113,9 @@ TDepthGuard::~TDepthGuard() {
 } // namespace KitXmlParsing
 
 namespace {
-const wchar_t* const CRLF = L"\r\n";
-
 void LoadProgress(TKitSimpleXML* AParent, TKitStringStream* Stream) {
-    if (AParent) AParent->DoLoadProgress(Stream->Stream()->Position(), Stream->Stream()->Size());
+    if (AParent && AParent->OnLoadProgress)
+        AParent->DoLoadProgress(Stream->Stream()->Position(), Stream->Stream()->Size());
 }
 
 // Reads the code points of Keyword in turn, skipping white space before each; another code point raises Id.
@@ -138,20 +151,57 @@ void SaveProgress(TKitSimpleXML* AParent) {
 void TKitSimpleXMLElemClassic::LoadFromStringStream(TKitStringStream* StringStream, TKitSimpleXML* AParent) {
     TDepthGuard depth(StringStream);
     LoadProgress(AParent, StringStream);
+    std::wstring prefix, name, value;
+    // The content's text when it is all the content; kept aside until the end tag confirms it.
+    std::optional<std::wstring> soleText;
+    try {
+        value = Parse(StringStream, AParent, prefix, name, soleText);
+    } catch (...) {
+        ListSoleText(soleText);
+        throw;
+    }
+    ListSoleText(soleText);
+    SetName(name);
+    FValue = std::move(value);
+    FNameSpace = prefix;
+    if (AParent) {
+        AParent->DoTagParsed(FName);
+        AParent->DoValueParsed(FName, FValue);
+    }
+}
+
+void TKitSimpleXMLElemClassic::ListSoleText(std::optional<std::wstring>& SoleText) {
+    if (!SoleText) return;
+    auto text = std::make_unique<TKitSimpleXMLElemText>(this, L"");
+    text->SetValue(std::move(*SoleText));
+    SoleText.reset();
+    Items()->AddParsed(text.release());
+}
+
+std::wstring TKitSimpleXMLElemClassic::Parse(TKitStringStream* StringStream, TKitSimpleXML* AParent,
+                                             std::wstring& Prefix, std::wstring& Name,
+                                             std::optional<std::wstring>& SoleText) {
     enum { sBefore, sName, sAttributes, sEmptyTag, sContent, sEndTagOpen, sEndTagName, sEndTagRest };
     int state = sBefore;
-    std::wstring prefix, name, buffer, value;
-    bool complete = false;
-    uint32_t ch;
+    std::wstring buffer, value;
+    auto parseContent = [&] {
+        TKitSimpleXMLElems::ParseContent(this, FItems.get(), StringStream, AParent, &SoleText);
+        state = sContent;
+    };
     auto checkEndTag = [&] {
-        bool match = prefix.empty() ? buffer == name : TextEquals(buffer, prefix + L":" + name, false);
-        if (!match) RaiseEndTag(StringStream, name, buffer);
-        if (ItemCount() == 1 && dynamic_cast<TKitSimpleXMLElemText*>(FItems->Item(0))) {
-            value = FItems->Item(0)->Value();
+        bool match = Prefix.empty() ? buffer == Name : TextEquals(buffer, Prefix + L":" + Name, false);
+        if (!match) RaiseEndTag(StringStream, Name, buffer);
+        if (SoleText && ItemCount() == 0) {
+            value = std::move(*SoleText);
+            SoleText.reset();
+            FItems.reset();
+        } else if (ItemCount() == 1 && dynamic_cast<TKitSimpleXMLElemText*>(FItems->Item(0))) {
+            value = TakeValue(FItems->Item(0));
             FItems.reset();
         }
     };
-    while (!complete && StringStream->ReadUCS4(ch)) {
+    uint32_t ch;
+    while (StringStream->ReadUCS4(ch)) {
         switch (state) {
         case sBefore:
             if (ch == '<')
@@ -162,42 +212,38 @@ void TKitSimpleXMLElemClassic::LoadFromStringStream(TKitStringStream* StringStre
         case sName:
             if (IsNameChar(ch)) {
                 AppendName(buffer, ch, StringStream);
-            } else if (ch == ':' && prefix.empty()) {
-                prefix = std::move(buffer);
+            } else if (ch == ':' && Prefix.empty()) {
+                Prefix = std::move(buffer);
                 buffer.clear();
             } else if (IsWhiteSpace(ch)) {
                 if (buffer.empty()) Raise(64987, StringStream);
-                name = std::move(buffer);
+                Name = std::move(buffer);
                 buffer.clear();
                 Properties()->LoadFromStringStream(StringStream);
                 state = sAttributes;
             } else if (ch == '/') {
-                name = std::move(buffer);
+                Name = std::move(buffer);
                 buffer.clear();
                 state = sEmptyTag;
             } else if (ch == '>') {
-                name = std::move(buffer);
+                Name = std::move(buffer);
                 buffer.clear();
-                Items()->LoadFromStringStream(StringStream, AParent);
-                state = sContent;
+                parseContent();
             } else {
                 Raise(64987, StringStream);
             }
             break;
         case sAttributes:
-            if (ch == '/') {
+            if (ch == '/')
                 state = sEmptyTag;
-            } else if (ch == '>') {
-                Items()->LoadFromStringStream(StringStream, AParent);
-                state = sContent;
-            } else if (!IsWhiteSpace(ch)) {
+            else if (ch == '>')
+                parseContent();
+            else if (!IsWhiteSpace(ch))
                 Raise(64986, StringStream, ch);
-            }
             break;
         case sEmptyTag:
             if (ch != '>') Raise(64986, StringStream, ch);
-            complete = true;
-            break;
+            return value;
         case sContent:
             if (ch == '<')
                 state = sEndTagOpen;
@@ -211,7 +257,7 @@ void TKitSimpleXMLElemClassic::LoadFromStringStream(TKitStringStream* StringStre
         case sEndTagName:
             if (ch == '>') {
                 checkEndTag();
-                complete = true;
+                return value;
             } else if (IsWhiteSpace(ch)) {
                 checkEndTag();
                 state = sEndTagRest;
@@ -222,20 +268,12 @@ void TKitSimpleXMLElemClassic::LoadFromStringStream(TKitStringStream* StringStre
             }
             break;
         case sEndTagRest: // blanks between the end tag's name and its ">"
-            if (ch == '>')
-                complete = true;
-            else if (!IsWhiteSpace(ch))
-                Raise(64986, StringStream, ch);
+            if (ch == '>') return value;
+            if (!IsWhiteSpace(ch)) Raise(64986, StringStream, ch);
             break;
         }
     }
-    SetName(name);
-    FValue = std::move(value);
-    FNameSpace = prefix;
-    if (AParent) {
-        AParent->DoTagParsed(FName);
-        AParent->DoValueParsed(FName, FValue);
-    }
+    return value; // end of data completes the element with what was read
 }
 
 void TKitSimpleXMLElemClassic::SaveToStringStream(TKitStringStream* StringStream, const std::wstring& Level,
@@ -247,16 +285,16 @@ void TKitSimpleXMLElemClassic::SaveToStringStream(TKitStringStream* StringStream
         return;
     }
     const std::wstring fullName = Encoded(this, FullName());
-    WriteText(StringStream, Level + L"<" + fullName);
+    WriteTexts(StringStream, Level, L"<", fullName);
     if (FProps) FProps->SaveToStringStream(StringStream);
     if (HasItems()) {
-        WriteText(StringStream, std::wstring(L">") + CRLF);
+        WriteTexts(StringStream, L">\r\n");
         FItems->SaveToStringStream(StringStream, childLevel, AParent);
-        WriteText(StringStream, Level + L"</" + fullName + L">" + CRLF);
+        WriteTexts(StringStream, Level, L"</", fullName, L">\r\n");
     } else if (FValue.empty()) {
-        WriteText(StringStream, std::wstring(L"/>") + CRLF);
+        WriteTexts(StringStream, L"/>\r\n");
     } else {
-        WriteText(StringStream, L">" + Encoded(this, FValue) + L"</" + fullName + L">" + CRLF);
+        WriteTexts(StringStream, L">", Encoded(this, FValue), L"</", fullName, L">\r\n");
     }
     SaveProgress(AParent);
 }
@@ -290,7 +328,7 @@ void TKitSimpleXMLElemComment::LoadFromStringStream(TKitStringStream* StringStre
 
 void TKitSimpleXMLElemComment::SaveToStringStream(TKitStringStream* StringStream, const std::wstring& Level,
                                                   TKitSimpleXML* AParent) {
-    WriteText(StringStream, Level + L"<!--" + FValue + L"-->" + CRLF);
+    WriteTexts(StringStream, Level, L"<!--", FValue, L"-->\r\n");
     SaveProgress(AParent);
 }
 
@@ -322,7 +360,7 @@ void TKitSimpleXMLElemCData::LoadFromStringStream(TKitStringStream* StringStream
 
 void TKitSimpleXMLElemCData::SaveToStringStream(TKitStringStream* StringStream, const std::wstring& Level,
                                                 TKitSimpleXML* AParent) {
-    WriteText(StringStream, Level + L"<![CDATA[" + FValue + L"]]>" + CRLF);
+    WriteTexts(StringStream, Level, L"<![CDATA[", FValue, L"]]>\r\n");
     SaveProgress(AParent);
 }
 
@@ -336,12 +374,16 @@ void TKitSimpleXMLElemText::LoadFromStringStream(TKitStringStream* StringStream,
     LoadProgress(AParent, StringStream);
     // The child list has peeked ahead; reading starts where the text starts.
     StringStream->Seek(0, soCurrent);
-    std::wstring text;
+    // Collected in a buffer that keeps its capacity, so that each value is allocated once, at its size.
+    static thread_local std::wstring buffer;
+    buffer.clear();
     uint32_t ch;
     while (StringStream->PeekUCS4(ch) && ch != '<') {
         StringStream->ReadUCS4(ch);
-        AppendValue(text, ch, StringStream);
+        AppendValue(buffer, ch, StringStream);
     }
+    std::wstring text(buffer);
+    if (buffer.capacity() > 4096) std::wstring().swap(buffer); // a huge text leaves nothing behind
     if (TKitSimpleXML* doc = SimpleXML()) {
         doc->DoDecodeValue(text);
         const TKitSimpleXMLOptions options = doc->Options();
@@ -359,7 +401,7 @@ void TKitSimpleXMLElemText::LoadFromStringStream(TKitStringStream* StringStream,
 
 void TKitSimpleXMLElemText::SaveToStringStream(TKitStringStream* StringStream, const std::wstring& Level,
                                                TKitSimpleXML* AParent) {
-    if (!FValue.empty()) WriteText(StringStream, Level + Encoded(this, FValue) + CRLF);
+    if (!FValue.empty()) WriteTexts(StringStream, Level, Encoded(this, FValue), L"\r\n");
     SaveProgress(AParent);
 }
 
@@ -422,9 +464,9 @@ void TKitSimpleXMLElemProcessingInstruction::LoadFromStringStream(TKitStringStre
 void TKitSimpleXMLElemProcessingInstruction::SaveToStringStream(TKitStringStream* StringStream,
                                                                 const std::wstring& Level,
                                                                 TKitSimpleXML* AParent) {
-    WriteText(StringStream, Level + L"<?" + FullName());
+    WriteTexts(StringStream, Level, L"<?", FullName());
     if (FProps) FProps->SaveToStringStream(StringStream);
-    WriteText(StringStream, std::wstring(L"?>") + CRLF);
+    WriteTexts(StringStream, L"?>\r\n");
     SaveProgress(AParent);
 }
 
@@ -526,7 +568,7 @@ void TKitSimpleXMLElemDocType::LoadFromStringStream(TKitStringStream* StringStre
 
 void TKitSimpleXMLElemDocType::SaveToStringStream(TKitStringStream* StringStream, const std::wstring& Level,
                                                   TKitSimpleXML* AParent) {
-    WriteText(StringStream, Level + L"<!DOCTYPE " + FValue + L">" + CRLF);
+    WriteTexts(StringStream, Level, L"<!DOCTYPE ", FValue, L">\r\n");
     SaveProgress(AParent);
 }
 
@@ -538,7 +580,13 @@ const size_t LongestOpening = 32;
 } // namespace
 
 void TKitSimpleXMLElems::LoadFromStringStream(TKitStringStream* StringStream, TKitSimpleXML* AParent) {
-    Clear();
+    ParseContent(FParent, this, StringStream, AParent, nullptr);
+}
+
+void TKitSimpleXMLElems::ParseContent(TKitSimpleXMLElem* Owner, TKitSimpleXMLElems* List,
+                                      TKitStringStream* StringStream, TKitSimpleXML* AParent,
+                                      std::optional<std::wstring>* SoleText) {
+    if (List) List->Clear();
     const bool keepWhitespace = AParent && AParent->Options().Contains(sxoKeepWhitespace);
     bool textSeen = false, blankSeen = false, inTag = false;
     std::wstring buffer;
@@ -546,7 +594,8 @@ void TKitSimpleXMLElems::LoadFromStringStream(TKitStringStream* StringStream, TK
     auto parseChild = [&](TKitSimpleXMLElem* Node) {
         std::unique_ptr<TKitSimpleXMLElem> node(Node);
         node->LoadFromStringStream(StringStream, AParent);
-        AddParsed(node.release());
+        if (!List) List = Owner->Items(); // made with the first child
+        List->AddParsed(node.release());
     };
     auto textPending = [&] { return textSeen || (blankSeen && keepWhitespace); };
     uint32_t ch;
@@ -563,30 +612,39 @@ void TKitSimpleXMLElems::LoadFromStringStream(TKitStringStream* StringStream, TK
             continue;
         }
         if (ch == ' ' || ch == ':' || ch == '>') {
-            parseChild(new TKitSimpleXMLElemClassic(FParent, L""));
+            parseChild(new TKitSimpleXMLElemClassic(Owner, L""));
             buffer.clear();
             inTag = false;
         } else if (ch == '/') {
             if (buffer == L"<") { // the parent's end tag
-                if (textPending()) parseChild(new TKitSimpleXMLElemText(FParent, L""));
+                if (!textPending()) return;
+                if (SoleText && (!List || List->Count() == 0)) {
+                    // Text alone: the element will most likely take it as its value, so the node is
+                    // parsed here and handed over instead of being listed (and freed again).
+                    TKitSimpleXMLElemText text(Owner, L"");
+                    text.LoadFromStringStream(StringStream, AParent);
+                    *SoleText = TKitSimpleXMLElem::TakeValue(&text);
+                } else {
+                    parseChild(new TKitSimpleXMLElemText(Owner, L""));
+                }
                 return;
             }
-            parseChild(new TKitSimpleXMLElemClassic(FParent, L""));
+            parseChild(new TKitSimpleXMLElemClassic(Owner, L""));
             inTag = false;
         } else if (textPending()) {
             // The text before this tag first; the code point is looked at again.
-            parseChild(new TKitSimpleXMLElemText(FParent, L""));
+            parseChild(new TKitSimpleXMLElemText(Owner, L""));
             textSeen = blankSeen = false;
         } else {
             if (!(IsWhiteSpace(ch) && buffer == L"<![CDATA") && buffer.size() < LongestOpening)
                 AppendCodePoint(buffer, ch);
             TKitSimpleXMLElem* node = nullptr;
             if (buffer == L"<![CDATA[")
-                node = new TKitSimpleXMLElemCData(FParent, L"");
+                node = new TKitSimpleXMLElemCData(Owner, L"");
             else if (buffer == L"<!--")
-                node = new TKitSimpleXMLElemComment(FParent, L"");
+                node = new TKitSimpleXMLElemComment(Owner, L"");
             else if (buffer == L"<?")
-                node = new TKitSimpleXMLElemProcessingInstruction(FParent, L"");
+                node = new TKitSimpleXMLElemProcessingInstruction(Owner, L"");
             if (node) {
                 parseChild(node);
                 buffer.clear();

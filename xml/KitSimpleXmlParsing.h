@@ -32,16 +32,29 @@ inline void AppendCodePoint(std::wstring& S, uint32_t Ch) {
     }
 }
 
+// The category answers for ASCII, asked once: the parsers ask for nearly every code point they read.
+struct TAsciiClasses {
+    bool WhiteSpace[128], NameStart[128], NameChar[128];
+};
+const TAsciiClasses& AsciiClasses();
+
 inline bool IsWhiteSpace(uint32_t Ch) {
-    return CodePointIsWhiteSpace(Ch);
+    return Ch < 128 ? AsciiClasses().WhiteSpace[Ch] : CodePointIsWhiteSpace(Ch);
+}
+inline bool IsNameStart(uint32_t Ch) {
+    return Ch < 128 ? AsciiClasses().NameStart[Ch] : CodePointIsNameStart(Ch);
 }
 // A name character of the node parsers: the category test, "-" or ".".
 inline bool IsNameChar(uint32_t Ch) {
-    return Ch == '-' || Ch == '.' || CodePointIsNameChar(Ch);
+    return Ch < 128 ? AsciiClasses().NameChar[Ch] || Ch == '-' || Ch == '.' : CodePointIsNameChar(Ch);
 }
 
 inline void WriteText(TKitStringStream* Stream, const std::wstring& Text) {
-    Stream->WriteString(Text, 1, (int)Text.size());
+    if (!Text.empty()) Stream->WriteString(Text, 1, (int)Text.size());
+}
+// Writes the parts in turn, without joining them first.
+template <class... TParts> void WriteTexts(TKitStringStream* Stream, const TParts&... Parts) {
+    (WriteText(Stream, Parts), ...);
 }
 
 // Raise EKitSimpleXMLError with the message of that id, filled in with the character (a code point), the

@@ -12,9 +12,9 @@ using namespace KitXmlParsing;
 
 void TKitSimpleXMLProp::SetName(const std::wstring& Value) {
     if (Value == FName || Value.empty()) return;
-    if (FParent && !FName.empty() && FParent->FProperties) {
-        int i = FParent->FProperties->IndexOfObject(this);
-        if (i >= 0) FParent->FProperties->Rename(i, Value);
+    if (FParent && !FName.empty()) {
+        int i = FParent->FProperties.IndexOfObject(this);
+        if (i >= 0) FParent->FProperties.Rename(i, Value);
     }
     FName = Value;
 }
@@ -24,12 +24,17 @@ TKitSimpleXML* TKitSimpleXMLProp::SimpleXML() const {
 }
 
 void TKitSimpleXMLProp::SaveToStringStream(TKitStringStream* StringStream) {
-    std::wstring value = FValue;
-    if (TKitSimpleXML* doc = SimpleXML()) doc->DoEncodeValue(value);
-    std::wstring text = L" ";
-    if (!FNameSpace.empty()) text += FNameSpace + L":";
-    text += FName + L"=\"" + value + L"\"";
-    WriteText(StringStream, text);
+    TKitSimpleXML* doc = SimpleXML();
+    std::wstring encoded;
+    if (doc) {
+        encoded = FValue;
+        doc->DoEncodeValue(encoded);
+    }
+    const std::wstring& value = doc ? encoded : FValue;
+    if (FNameSpace.empty())
+        WriteTexts(StringStream, L" ", FName, L"=\"", value, L"\"");
+    else
+        WriteTexts(StringStream, L" ", FNameSpace, L":", FName, L"=\"", value, L"\"");
 }
 
 // TKitSimpleXMLProps
@@ -44,13 +49,13 @@ void TKitSimpleXMLProps::Error(const std::wstring& S) {
 }
 
 TKitSimpleXMLProp* TKitSimpleXMLProps::Item(int Index) const {
-    if (!FProperties) return nullptr;
+    if (Count() == 0) return nullptr;
     if (Index < 0 || Index >= Count()) RaiseListIndexError(Index);
-    return static_cast<TKitSimpleXMLProp*>(FProperties->Object(Index));
+    return static_cast<TKitSimpleXMLProp*>(FProperties.Object(Index));
 }
 
 TKitSimpleXMLProp* TKitSimpleXMLProps::Find(const std::wstring& Name) const {
-    int i = FProperties ? FProperties->IndexOf(Name) : -1;
+    int i = FProperties.IndexOf(Name);
     return i < 0 ? nullptr : Item(i);
 }
 
@@ -64,11 +69,10 @@ TKitSimpleXMLProp* TKitSimpleXMLProps::ItemNamedDefault(const std::wstring& Name
 TKitSimpleXMLProp* TKitSimpleXMLProps::InsertProp(int Index, const std::wstring& Name,
                                                   const std::wstring& Value) {
     if (Index < 0 || Index > Count()) RaiseListIndexError(Index);
-    if (!FProperties) FProperties = std::make_unique<TKitNameList>();
     auto prop = std::make_unique<TKitSimpleXMLProp>(Name);
     prop->SetValue(Value);
     prop->FParent = this;
-    FProperties->Insert(Index, Name, prop.get());
+    FProperties.Insert(Index, Name, prop.get());
     return prop.release();
 }
 
@@ -104,19 +108,18 @@ TKitSimpleXMLProp* TKitSimpleXMLProps::Insert(int Index, const std::wstring& Nam
 }
 
 void TKitSimpleXMLProps::Clear() {
-    if (!FProperties) return;
-    for (int i = Count() - 1; i >= 0; --i) delete FProperties->Object(i);
-    FProperties->Clear();
+    for (int i = Count() - 1; i >= 0; --i) delete FProperties.Object(i);
+    FProperties.Clear();
 }
 
 void TKitSimpleXMLProps::Delete(int Index) {
-    if (!FProperties || Index < 0 || Index >= Count()) return;
-    delete FProperties->Object(Index);
-    FProperties->Delete(Index);
+    if (Index < 0 || Index >= Count()) return;
+    delete FProperties.Object(Index);
+    FProperties.Delete(Index);
 }
 
 void TKitSimpleXMLProps::Delete(const std::wstring& Name) {
-    if (FProperties) Delete(FProperties->IndexOf(Name));
+    Delete(FProperties.IndexOf(Name));
 }
 
 std::wstring TKitSimpleXMLProps::Value(const std::wstring& Name, const std::wstring& Default) {
@@ -159,7 +162,7 @@ void TKitSimpleXMLProps::LoadFromStringStream(TKitStringStream* StringStream) {
         case sBeforeName:
             if (IsWhiteSpace(ch)) {
                 StringStream->ReadUCS4(ch);
-            } else if (ch == '-' || ch == '.' || ch == '_' || CodePointIsNameStart(ch)) {
+            } else if (ch == '-' || ch == '.' || ch == '_' || IsNameStart(ch)) {
                 StringStream->ReadUCS4(ch);
                 name.clear();
                 AppendName(name, ch, StringStream);
@@ -206,7 +209,7 @@ void TKitSimpleXMLProps::LoadFromStringStream(TKitStringStream* StringStream) {
                 break;
             }
             if (doc) doc->DoDecodeValue(value);
-            Add(name, std::move(value))->SetNameSpace(prefix);
+            Add(name, value)->SetNameSpace(prefix); // copied at its size; the buffer keeps its capacity
             value.clear();
             state = sBeforeName;
             break;

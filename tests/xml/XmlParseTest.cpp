@@ -164,3 +164,18 @@ TEST(XmlWrite, UnnamedRootWritesOnlyItsChildren) {
     doc.SetOptions({sxoAutoIndent, sxoDoNotSaveProlog, sxoDoNotSaveBOM});
     EXPECT_EQ(SaveBytes(doc, seUTF8), "  <number>7</number>\r\n");
 }
+
+TEST(XmlParse, TextStaysAChildWithoutItsEndTag) {
+    TKitSimpleXML doc;
+    doc.LoadFromString(L"<a>hello</a");
+    ASSERT_EQ(doc.Root()->ItemCount(), 1);
+    EXPECT_EQ(doc.Root()->Items()->Item(0)->Value(), L"hello");
+    EXPECT_EQ(doc.Root()->Value(), L"");
+    // An error keeps what was read: the text is there as a child.
+    EXPECT_NE(XmlError([&] { doc.LoadFromString(L"<a>hello</b>"); }), L"");
+    ASSERT_EQ(doc.Root()->ItemCount(), 1);
+    EXPECT_EQ(doc.Root()->Items()->Item(0)->Value(), L"hello");
+    // Entities are decoded once.
+    doc.LoadFromString(L"<a>&amp;lt;</a>");
+    EXPECT_EQ(doc.Root()->Value(), L"&lt;");
+}
