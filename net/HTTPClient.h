@@ -1,0 +1,68 @@
+// The HTTP client that the network layer is written against: a GET of a plain "http:" address into a
+// stream over WinINet, through an explicit proxy or directly, with redirects, request headers and work
+// events on the calling thread.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "runtime/Exceptions.h"
+#include "runtime/Streams.h"
+
+// A request that could not be made or completed: no connection, a broken or short body, too many
+// redirects, an address that is not "http:". ErrorCode is the system's code, or 0.
+class EHTTPClientError : public Exception {
+public:
+    EHTTPClientError(std::wstring Message, uint32_t ErrorCode)
+        : Exception(std::move(Message)), ErrorCode(ErrorCode) {}
+    const wchar_t* ClassName() const override { return L"EHTTPClientError"; }
+    uint32_t ErrorCode;
+};
+
+// A reply whose status is not a success ("HTTP/1.1 404 Not Found").
+class EHTTPProtocolError : public EHTTPClientError {
+public:
+    EHTTPProtocolError(std::wstring Message, int Status)
+        : EHTTPClientError(std::move(Message), 0), Status(Status) {}
+    const wchar_t* ClassName() const override { return L"EHTTPProtocolError"; }
+    int Status;
+};
+
+enum TWorkMode { wmRead, wmWrite };
+
+// Proxy parameters: an empty server means a direct connection.
+struct THTTPProxyInfo {
+    std::wstring ProxyServer;
+    int32_t ProxyPort = 0;
+};
+
+struct THTTPRequest {
+    std::wstring UserAgent;
+    std::wstring Referer; // sent when not empty
+};
+
+class THTTPClient : public TObject {
+    ZRX_CLASS(THTTPClient, TObject)
+public:
+    using TWorkBeginEvent = std::function<void(TObject* Sender, TWorkMode AWorkMode, int64_t AWorkCountMax)>;
+    using TWorkEvent = std::function<void(TObject* Sender, TWorkMode AWorkMode, int64_t AWorkCount)>;
+    using TWorkEndEvent = std::function<void(TObject* Sender, TWorkMode AWorkMode)>;
+
+    // Size of the blocks the body is read in; each block is one work event.
+    static constexpr uint32_t BlockSize = 64 * 1024;
+    // Redirects followed before the request fails.
+    static constexpr int RedirectMaximum = 15;
+
+    THTTPRequest Request;
+    THTTPProxyInfo ProxyParams;
+    bool HandleRedirects = false;
+    // Fired on the calling thread: the expected size (0 when the reply announces none) when the body
+    // starts, the running total after each block, and the end (also when the body broke off).
+    TWorkBeginEvent OnWorkBegin;
+    TWorkEvent OnWork;
+    TWorkEndEvent OnWorkEnd;
+
+    // Writes the body of the final reply into Stream. Raises EHTTPProtocolError for a status that is not a
+    // success (nothing is written then) and EHTTPClientError for every other failure.
+    void Get(const std::wstring& URL, TStream* Stream);
+};

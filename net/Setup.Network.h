@@ -1,0 +1,56 @@
+// The setup's HTTP transfers: a download into a file with progress reported on the main thread, a plain
+// download into a file, and a GET whose body may be read as text. No network failure escapes.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "net/HTTPClient.h"
+#include "runtime/StringLists.h"
+
+// Progress callbacks of a download, run on the main thread: the expected size when the body starts, the
+// bytes so far, and the end of the body.
+using TProgressProc = std::function<void(int64_t)>;
+using TProgressEndProc = std::function<void()>;
+
+class CNetwork : public TObject {
+    ZRX_CLASS(CNetwork, TObject)
+public:
+    // One instance serves one progress download; the three callbacks must all be given.
+    CNetwork(TProgressProc AWorkBegin, TProgressProc AWork, TProgressEndProc AWorkEnd);
+    ~CNetwork() override;
+
+    // GET of URL into the file fFile with progress. False, and no file left, when the request failed, the
+    // body was empty, or the last progress count matches neither the announced size nor the file's size.
+    // An exception while creating the file reaches the caller.
+    bool SyncDownload(const std::wstring& URL, const std::wstring& fFile);
+
+    // GET of URL into the file fFile without progress. False, and no file left, when the request failed
+    // or the body was empty. An exception while creating the file reaches the caller.
+    static bool Download(const std::wstring& URL, const std::wstring& fFile);
+    // GET of URL as the install counter; when Response is given and the body is not empty, the body
+    // becomes Response's text. Nothing is reported.
+    static void Get(const std::wstring& URL, TStrings* Response);
+
+    static constexpr const wchar_t* SetupUserAgent = L"TlvCorp/Zorvex/1.0/INDY";
+    static constexpr const wchar_t* CounterUserAgent = L"Web[ZX]/INDY,201";
+
+private:
+    void DoWorkBegin(TObject* Sender, TWorkMode AWorkMode, int64_t AWorkCountMax);
+    void DoWork(TObject* Sender, TWorkMode AWorkMode, int64_t AWorkCount);
+    void DoWorkEnd(TObject* Sender, TWorkMode AWorkMode);
+
+    std::unique_ptr<THTTPClient> fHTTP;
+    uint32_t FDownloadSize = 0;
+    uint32_t FDoneSize = 0;
+    TProgressProc onWorkBegin;
+    TProgressProc onWork;
+    TProgressEndProc onWorkEnd;
+};
+
+// The Referer that the install counter sends for a Windows build number ("http://Win7/SP1/" for 7601,
+// "http://WinNT/9600/" for a build the table lacks).
+std::wstring RefererForBuild(uint32_t BuildNumber);
+// The build number of the running Windows, as the system reports it to the program.
+uint32_t WindowsBuildNumber();
