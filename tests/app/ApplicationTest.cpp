@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 #include "app/Setup.Core.h"
 #include "runtime/gui/Application.h"
+#include "runtime/gui/Forms.h"
 
 TEST(Application, RunReturnsAtOnceWithoutAForm) {
     Application->Run();
@@ -122,4 +123,33 @@ TEST(Terminating, DISABLED_ACloseInTheSameStepAsAPressIsAClose) {
 
 TEST(Terminating, ACloseInTheSameStepAsAPressIsAClose) {
     EXPECT_TRUE(RunTestInChild(L"Terminating.DISABLED_ACloseInTheSameStepAsAPressIsAClose"));
+}
+
+// The application's own forms: the first becomes the main form, and closing it ends Run.
+TEST(Terminating, DISABLED_TheFirstFormIsTheMainFormAndClosingItEndsRun) {
+    TForm* first = nullptr;
+    TForm* second = nullptr;
+    Application->CreateForm(first);
+    Application->CreateForm(second);
+    EXPECT_EQ(Application->MainForm(), first);
+    EXPECT_EQ(first->Owner(), Application);
+    EXPECT_EQ(second->Owner(), Application);
+    first->Show();
+    HWND wnd = first->Handle();
+    std::thread user([&] {
+        Sleep(200);
+        PostMessageW(wnd, WM_CLOSE, 0, 0);
+    });
+    Application->Run();
+    user.join();
+    EXPECT_TRUE(Application->Terminated());
+    // The closed main form stays until the application frees its forms.
+    EXPECT_TRUE(IsWindow(wnd));
+    Application->DestroyComponents();
+    EXPECT_FALSE(IsWindow(wnd));
+    EXPECT_EQ(Application->MainForm(), nullptr);
+}
+
+TEST(Terminating, TheFirstFormIsTheMainFormAndClosingItEndsRun) {
+    EXPECT_TRUE(RunTestInChild(L"Terminating.DISABLED_TheFirstFormIsTheMainFormAndClosingItEndsRun"));
 }
