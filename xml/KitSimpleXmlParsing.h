@@ -10,9 +10,10 @@
 
 namespace KitXmlParsing {
 
-// Deeper nesting is refused: each level costs the recursive parser, writer and destructor a few stack
-// frames, and 1000 levels stay far inside the smallest thread stack the program uses.
-constexpr int MaxDepth = 1000;
+// Deeper nesting is refused: each level costs the recursive parser about a kilobyte of stack (and the writer
+// and destructor a little), so 256 levels stay far inside the smallest thread stack the program uses. No
+// document of the program comes near it.
+constexpr int MaxDepth = 256;
 // Longest tag or attribute name, in UTF-16 units.
 constexpr size_t MaxNameLength = 64 * 1024;
 // Longest single value (attribute, text, comment, CDATA, DOCTYPE), in UTF-16 units: 512 MB of text.
