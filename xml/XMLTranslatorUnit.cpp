@@ -92,6 +92,7 @@ void TBaseXMLTranslator::ClearSkipList() {
 }
 
 bool TBaseXMLTranslator::InSkipList(TClass AClass, const std::wstring& PropName) {
+    if (!AClass) return false;
     for (size_t i = 0; i < FSkipList.size(); ++i) {
         TSkipEntry& e = *FSkipList[i];
         if (!AClass->InheritsFrom(e.Class)) continue;

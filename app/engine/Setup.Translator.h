@@ -21,6 +21,3 @@ public:
 
 // GetLocaleInfoW of one item; "" when Windows does not know the locale.
 std::wstring GetLocaleString(uint32_t ID, uint32_t LocaleType);
-
-// The product's web site, shown on the pages that send the user there.
-inline constexpr wchar_t ProductWebSite[] = L"http://www.zorvex.example/";

@@ -7,6 +7,7 @@
 #include "app/Setup.Core.h"
 #include "app/Tlv.Code.Components.VirtualStringList.h"
 #include "app/engine/Setup.Translator.h"
+#include "net/Setup.Servers.h"
 #include "runtime/Streams.h"
 
 TMainWindow* MainWindow = nullptr;
@@ -183,7 +184,7 @@ void TMainWindow::page_NoInternet() {
     label->SetAutoSize(false);
     label->SetWordWrap(true);
     label->SetBounds(46, 146, CW - 92, CH - 200);
-    label->SetCaption(IS(37) + L"\r\n\r\n\r\n" + ProductWebSite);
+    label->SetCaption(IS(37) + L"\r\n\r\n\r\n" + ZrxServers::ProductSite);
 }
 
 void TMainWindow::page_final(bool IsSuccessfully) {

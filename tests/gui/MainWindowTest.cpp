@@ -5,6 +5,7 @@
 #include "app/Tlv.Code.Components.VirtualStringList.h"
 #include "app/engine/Setup.Translator.h"
 #include "app/ui/ui.window.main.h"
+#include "net/Setup.Servers.h"
 #include <cstdlib>
 #include <windows.h>
 
@@ -183,7 +184,8 @@ TEST_F(Window, NoInternetPageExplainsAndLinksTheSite) {
     EXPECT_EQ(text->Caption().rfind(
                   L"Zorvex installation has been cancelled.\r\n\r\n\r\nInternet connection failed.", 0),
               0u);
-    EXPECT_NE(text->Caption().find(L"\r\n\r\n\r\n" + std::wstring(ProductWebSite)), std::wstring::npos);
+    EXPECT_NE(text->Caption().find(L"\r\n\r\n\r\n" + std::wstring(ZrxServers::ProductSite)),
+              std::wstring::npos);
     RECT r = ClientBounds(text);
     EXPECT_EQ(r.left, 46);
     EXPECT_EQ(r.top, 146);
