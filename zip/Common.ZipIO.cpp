@@ -137,33 +137,33 @@ TOxZipEntriesEntry* TOxZip::AddStream(const AnsiString& FileName, TStream* Strea
 
 // Writing whole archives
 
+void TOxZip::WriteLocalEntry(TStream* Stream, TOxZipEntriesEntry* Item) {
+    const bool sound = FZipHeader->ReadLocalHeader(Item, false);
+    TLocalFile l = Item->FLocalFile;
+    const int64_t dataStart =
+        (int64_t)Item->LocalOffset() + TLocalFile::FixedSize + l.FilenameLength + l.ExtraFieldLength;
+    // The copy holds no data descriptor, and its local name is the directory's (a rename changes both).
+    l.GeneralPurposeBitFlag &= ~8;
+    l.FileName = Item->FCentralDirectoryFile.FileName;
+    l.FilenameLength = Item->FCentralDirectoryFile.FilenameLength;
+    WriteLocalHeader(Stream, l);
+    if (!sound) return;
+    std::vector<uint8_t> block(std::min<uint32_t>(l.CompressedSize, 1 << 20));
+    for (uint32_t done = 0; done < l.CompressedSize;) {
+        const int32_t want = (int32_t)std::min<uint32_t>((uint32_t)block.size(), l.CompressedSize - done);
+        const int32_t n = ReadAt(FZipStream, dataStart + done, block.data(), want);
+        if (n < want) std::fill(block.begin() + std::max(n, 0), block.begin() + want, 0); // keep the offsets
+        Stream->WriteBuffer(block.data(), want);
+        done += want;
+    }
+}
+
 void TOxZip::WriteLocalEntries(TStream* Stream, const std::vector<TOxZipEntriesEntry*>& Items) {
     const int64_t count = (int64_t)Items.size();
     NewLHOffsets.assign(Items.size() + 1, 0);
-    std::vector<uint8_t> block;
     for (size_t i = 0; i < Items.size(); ++i) {
-        TOxZipEntriesEntry* item = Items[i];
         NewLHOffsets[i] = (uint32_t)Stream->Position();
-        const bool sound = FZipHeader->ReadLocalHeader(item, false);
-        TLocalFile l = item->FLocalFile;
-        const int64_t dataStart =
-            (int64_t)item->LocalOffset() + TLocalFile::FixedSize + l.FilenameLength + l.ExtraFieldLength;
-        // The copy holds no data descriptor, and its local name is the directory's (a rename changes both).
-        l.GeneralPurposeBitFlag &= ~8;
-        l.FileName = item->FCentralDirectoryFile.FileName;
-        l.FilenameLength = item->FCentralDirectoryFile.FilenameLength;
-        WriteLocalHeader(Stream, l);
-        if (sound) {
-            block.resize(std::min<uint32_t>(l.CompressedSize, 1 << 20));
-            for (uint32_t done = 0; done < l.CompressedSize;) {
-                int32_t want = (int32_t)std::min<uint32_t>((uint32_t)block.size(), l.CompressedSize - done);
-                int32_t n = ReadAt(FZipStream, dataStart + done, block.data(), want);
-                if (n < want)
-                    std::fill(block.begin() + std::max(n, 0), block.begin() + want, 0); // keep offsets
-                Stream->WriteBuffer(block.data(), want);
-                done += want;
-            }
-        }
+        WriteLocalEntry(Stream, Items[i]);
         if (OnRebuildZip) OnRebuildZip(this, (int64_t)i, count - 1);
     }
 }
@@ -244,15 +244,12 @@ void TOxZip::FixZip(TStream* MS) {
     const int64_t count = FZipHeader->Count();
     std::vector<TOxZipEntriesEntry*> kept;
     std::vector<uint32_t> offsets;
-    TMemoryStream one;
     for (int i = 0; i < count; ++i) {
         TOxZipEntriesEntry* item = FZipHeader->Items(i);
         if (FZipHeader->ReadLocalHeader(item, false) && item->Test()) {
-            std::vector<TOxZipEntriesEntry*> single{item};
-            const uint32_t at = (uint32_t)MS->Position();
-            WriteLocalEntries(MS, single);
+            offsets.push_back((uint32_t)MS->Position());
+            WriteLocalEntry(MS, item);
             kept.push_back(item);
-            offsets.push_back(at);
         }
         if (OnRebuildZip) OnRebuildZip(this, i, count - 1);
     }

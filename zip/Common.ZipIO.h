@@ -381,6 +381,8 @@ private:
     void ParseStream();
     // The archive comment as stored bytes (each line followed by CR LF).
     AnsiString CommentBytes();
+    // An entry's local header and data, copied from the archive stream.
+    void WriteLocalEntry(TStream* Stream, TOxZipEntriesEntry* Item);
     void WriteLocalEntries(TStream* Stream, const std::vector<TOxZipEntriesEntry*>& Items);
     void WriteCentralAndEnd(TStream* Stream, const std::vector<TOxZipEntriesEntry*>& Items,
                             const AnsiString& Comment);

@@ -163,6 +163,17 @@ bool MatchesMask(const AnsiString& Name, const AnsiString& Mask) {
     return MatchFrom(s.c_str(), m.c_str());
 }
 
+// CON, PRN, AUX, NUL, COM1-9 and LPT1-9, also with an extension or trailing blanks: Windows opens the
+// device, not a file in the folder.
+static bool IsDeviceName(std::string_view Part) {
+    std::string base(Part.substr(0, Part.find('.')));
+    while (!base.empty() && base.back() == ' ') base.pop_back();
+    for (char& c : base) c = (char)toupper((unsigned char)c);
+    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") return true;
+    return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
+           base[3] >= '1' && base[3] <= '9';
+}
+
 bool IsUnsafeEntryPath(const AnsiString& DosPath) {
     if (DosPath.empty()) return false;
     if (DosPath[0] == '\\' || DosPath.find(':') != AnsiString::npos) return true;
@@ -174,6 +185,7 @@ bool IsUnsafeEntryPath(const AnsiString& DosPath) {
         std::string_view part(DosPath.data() + start, end - start);
         size_t dots = std::count(part.begin(), part.end(), '.');
         if (dots >= 2 && part.find_first_not_of(". ") == std::string_view::npos) return true;
+        if (IsDeviceName(part)) return true;
         start = end + 1;
     }
     return false;

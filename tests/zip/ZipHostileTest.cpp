@@ -40,7 +40,8 @@ INSTANTIATE_TEST_SUITE_P(Names, Traversal,
                                            std::pair{"trav_absolute.zip", "/evil_abs.txt"},
                                            std::pair{"trav_drive.zip", "C:../evil.txt"},
                                            std::pair{"trav_dots.zip", "a/.../evil.txt"},
-                                           std::pair{"trav_unc.zip", "//server/share/../../evil.txt"}),
+                                           std::pair{"trav_unc.zip", "//server/share/../../evil.txt"},
+                                           std::pair{"trav_device.zip", "sub/con.txt"}),
                          [](const auto& info) {
                              std::string n = info.param.first;
                              return n.substr(0, n.find('.'));

@@ -140,6 +140,7 @@ save("trav_backslash.zip", build([GOOD, {"name": "..\\evil.txt", "data": b"evil"
 save("trav_absolute.zip", build([GOOD, {"name": "/evil_abs.txt", "data": b"evil"}]))
 save("trav_drive.zip", build([GOOD, {"name": "C:../evil.txt", "data": b"evil"}]))
 save("trav_dots.zip", build([GOOD, {"name": "a/.../evil.txt", "data": b"evil"}]))
+save("trav_device.zip", build([GOOD, {"name": "sub/con.txt", "data": b"device"}]))
 save("trav_unc.zip", build([GOOD, {"name": "//server/share/../../evil.txt", "data": b"evil"}]))
 # Wrong CRC-32 on intact deflate data, and a flipped byte in stored data.
 save("crc_mismatch.zip", build([GOOD, {"name": "bad.txt", "data": b"payload " * 100, "crc": 0x12345678}]))
