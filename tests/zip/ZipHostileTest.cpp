@@ -159,3 +159,33 @@ TEST(ManyEntries, ExtractAllSharesTheWorkAndStopsWhereSequentialWould) {
     EXPECT_FALSE(Exists(ManyPath(refused, 151)));
     EXPECT_FALSE(Exists(FreshFolder("-x").substr(0, 4) + "\\evil.txt"));
 }
+
+TEST(Hostile, SizesNearFourGigabytesInASmallFile) {
+    const std::string folder = FreshFolder();
+    EXPECT_EQ(ExtractAllError("huge_sizes.zip", folder), L"Cannot process this file: huge.bin ");
+    EXPECT_FALSE(Exists(folder + "\\huge.bin"));
+    TOxZip zip(nullptr);
+    zip.Open(Fixture("huge_sizes.zip"));
+    TOxZipEntriesEntry* huge = zip.Entries()->Items(1);
+    EXPECT_FALSE(huge->Test());
+    const AnsiString data =
+        huge->GetCompressedData(); // as much as the file holds, not what the header claims
+    EXPECT_EQ(data.substr(0, 4), "tiny");
+    EXPECT_LT(data.size(), 1000u);
+}
+
+TEST(Hostile, WalkFindsTheEndsOfStreamedEntries) {
+    TOxZip zip(nullptr);
+    zip.Open(Fixture("stream_local_only.zip"));
+    ASSERT_TRUE(zip.IsZipFile());
+    EXPECT_TRUE(zip.HasBadEntries());
+    ASSERT_EQ(zip.Entries()->Count(), (int)SourceFiles().size());
+    const std::string folder = FreshFolder();
+    zip.SetOverwriteAction(oaOverwriteAll);
+    zip.ExtractAll(folder);
+    for (const std::string& rel : SourceFiles()) {
+        std::string path = rel;
+        std::replace(path.begin(), path.end(), '/', '\\');
+        EXPECT_TRUE(ReadFile(folder + "\\" + path) == ReadFile(Source(rel))) << rel;
+    }
+}

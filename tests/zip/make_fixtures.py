@@ -167,6 +167,13 @@ save("date_zero.zip", build([{"name": "nodate.txt", "data": b"x", "date": 0}]))
 # Local headers only (directory cut off), with a folder entry.
 only = build([{"name": "dir/", "data": b"", "method": 0}, GOOD, {"name": "dir/x.bin", "data": b"x" * 5000}])
 save("local_only.zip", only[: only.index(b"PK\x01\x02")])
+# Streamed entries with their directory cut off: the walk finds each entry's end by its data descriptor.
+streamed = open(arc("python_stream.zip"), "rb").read()
+save("stream_local_only.zip", streamed[: streamed.index(b"PK\x01\x02")])
+# Sizes near 4 GB in a small file.
+save("huge_sizes.zip", build([GOOD, {"name": "huge.bin", "data": b"tiny", "method": 0, "usize": 0xFFFFFF00,
+                                     "body": b"tiny"}]).replace(struct.pack("<II", 4, 0xFFFFFF00),
+                                                               struct.pack("<II", 0xFFFFFF00, 0xFFFFFF00)))
 # End-record search windows.
 small = build([GOOD], comment=b"c" * 300)
 assert len(small) < 1024
