@@ -340,6 +340,21 @@ bool TOxZipEntries::ExtractInParallel(const AnsiString& Root, const std::vector<
     const int workers =
         (int)std::min<size_t>({std::max(1u, std::thread::hardware_concurrency()), 4, Indexes.size() / 8});
     if (!file || workers < 2) return false;
+    // Entries that name the same file (Windows ignores case and trailing dots and blanks) must be written one
+    // after the other, in archive order.
+    std::unordered_set<std::wstring> targets;
+    for (int i : Indexes) {
+        const std::wstring path = AnsiToWide(TOxZip::GetFilePath(Items(i)->FileName()) +
+                                             TOxZip::GetFileName(Items(i)->FileName()) + "\\");
+        std::wstring key;
+        for (size_t start = 0, end; (end = path.find(L'\\', start)) != std::wstring::npos; start = end + 1) {
+            std::wstring part = path.substr(start, end - start);
+            while (!part.empty() && (part.back() == L'.' || part.back() == L' ')) part.pop_back();
+            key += part + L'\\';
+        }
+        if (!key.empty()) CharUpperBuffW(key.data(), (DWORD)key.size());
+        if (!targets.insert(key).second) return false;
+    }
     std::vector<std::unique_ptr<TFileStream>> sources;
     for (int w = 0; w < workers; ++w)
         sources.push_back(std::make_unique<TFileStream>(file->FileName(), fmOpenRead | fmShareDenyNone));

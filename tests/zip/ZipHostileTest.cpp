@@ -148,6 +148,12 @@ TEST(ManyEntries, ExtractAllSharesTheWorkAndStopsWhereSequentialWould) {
     EXPECT_EQ(ExtractAllError("many_small.zip", folder), L"");
     for (int i = 0; i < 200; ++i) ASSERT_EQ(ReadFile(ManyPath(folder, i)), ManyData(i)) << i;
 
+    // Entries naming the same file are written in archive order: the later one wins, unmixed.
+    const std::string dupes = FreshFolder("-dupes");
+    EXPECT_EQ(ExtractAllError("many_dupes.zip", dupes), L"");
+    EXPECT_EQ(ReadFile(ManyPath(dupes, 10)), "second e010");
+    EXPECT_EQ(ReadFile(ManyPath(dupes, 20)), "second e020");
+
     const std::string bad = FreshFolder("-bad");
     EXPECT_EQ(ExtractAllError("many_small_bad.zip", bad), L"Cannot process this file: p0/e120.txt ");
     for (int i = 0; i < 120; ++i) ASSERT_EQ(ReadFile(ManyPath(bad, i)), ManyData(i)) << i;

@@ -193,6 +193,8 @@ save("many_small_bad.zip", build([many(i) for i in range(120)] + [dict(many(120)
                                  [many(i) for i in range(121, 200)]))
 save("many_small_refused.zip", build([many(i) for i in range(150)] + [{"name": "../evil.txt", "data": b"x"}] +
                                      [many(i) for i in range(151, 200)]))
+save("many_dupes.zip", build([many(i) for i in range(100)] + [{"name": "p0/e010.txt", "data": b"second e010"},
+                                                            {"name": "P0/E020.TXT. ", "data": b"second e020"}]))
 # 65,535 entries: the most a plain end record can count.
 with zipfile.ZipFile(arc("many_entries.zip"), "w", zipfile.ZIP_STORED) as z:
     for i in range(65535):
