@@ -56,5 +56,10 @@ void CSetup::Main() {
 }
 
 void CSetup::DeleteTempFolder() {
-    TDirectory::Delete(TApplicationHelper::GetTempDir(true), true);
+    try {
+        TDirectory::Delete(TApplicationHelper::GetTempDir(true), true);
+    } catch (const EInOutError&) {
+        // What another program (or a download left running when the window was closed) still holds stays
+        // behind; the run has ended all the same.
+    }
 }

@@ -162,6 +162,19 @@ TEST_F(RunModes, AnErrorThatEscapesIsShownAndEndsWithExitCodeOne) {
     EXPECT_TRUE(DirectoryExists(Temp + L"Zorvex Setup\\"));
 }
 
+TEST_F(RunModes, AWorkingFolderThatCannotBeDeletedIsLeftWithoutAnError) {
+    ForceDirectories(Temp + L"Zorvex Setup");
+    HANDLE held = CreateFileW((Temp + L"Zorvex Setup\\zrxsetup.zip").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                              nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    TProcessResult r = Run(L"uninstall.exe", L"");
+    CloseHandle(held);
+    EXPECT_EQ(r.ExitCode, 0u);
+    TReport report = Report(L"uninstall.exe");
+    EXPECT_EQ(report[L"end.workExists"], L"1");
+    AwaitReport(L"zrx-uninstall.exe");
+}
+
 namespace {
 // The switch probe's answers for Names, run with Args.
 std::string Switches(const std::wstring& Names, const std::wstring& Args) {
