@@ -53,7 +53,13 @@ TEST(Write, FastSaveAdditionsAndFolderChains) {
     e = Add(zip, "a.txt", "first");
     EXPECT_EQ(zip.ZipStream()->Size(), before + 30 + 5 + e->SizeCompressed() + 46 + 5);
     Add(zip, "a.txt", "second data");
+    int64_t compressed = 0, total = 0;
+    zip.OnCompressFile = [&](TObject*, int64_t Current, int64_t Total) {
+        compressed = Current, total = Total;
+    };
     Add(zip, "x\\y\\f.bin", std::string(100000, 'f'));
+    EXPECT_EQ(compressed, 100000);
+    EXPECT_EQ(total, 100000);
     EXPECT_EQ(Names(zip), (std::vector<std::string>{"empty.bin", "a.txt", "x/", "x/y/", "x/y/f.bin"}));
     EXPECT_EQ(Extracted(zip, "a.txt"), "second data");
     EXPECT_EQ(added.back(), "x\\y\\f.bin");
@@ -126,7 +132,13 @@ TEST(Write, RemovalsFastAndInOnePass) {
     TList list; // f1 and f4 now sit at 1 and 3
     list.Add(reinterpret_cast<void*>(3));
     list.Add(reinterpret_cast<void*>(1));
+    std::vector<std::pair<int64_t, int64_t>> removing;
+    zip.OnRemoveItems = [&](TObject*, int64_t Current, int64_t Total) {
+        removing.emplace_back(Current, Total);
+    };
     zip.RemoveFiles(&list);
+    EXPECT_EQ(removing, (std::vector<std::pair<int64_t, int64_t>>{{1, 2}, {2, 2}, {0, 2}, {1, 2}, {2, 2}}));
+    zip.OnRemoveItems = nullptr;
     EXPECT_EQ(Names(zip), (std::vector<std::string>{"f0.txt", "f3.txt", "f5.txt"}));
     TList none;
     zip.RemoveFiles(&none);
