@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include "XmlTestSupport.h"
+#include "runtime/Files.h"
+#include "runtime/SysUtils.h"
 #include "xml/ExSimpleXMLUnit.h"
 
 namespace {
@@ -87,7 +89,7 @@ TEST(XMLStore, StringLists) {
 }
 
 TEST(XMLStore, MissingFileThenSave) {
-    const std::wstring folder = L"store-test\\deeper\\";
+    const std::wstring folder = OwnName(L"store-test\\deeper\\");
     const std::wstring name = folder + L"Core.xml";
     DeleteFileW(name.c_str());
     TExSimpleXML doc;
@@ -121,6 +123,9 @@ TEST(XMLStore, MissingFileThenSave) {
     TExSimpleXML bare;
     bare.LoadXMLFile(L"no-folder.xml");
     EXPECT_THROW(bare.SaveXMLFile(seAuto), EInOutError);
+    DeleteFileW(name.c_str());
+    RemoveDirectoryW(folder.c_str());
+    RemoveDirectoryW(ExtractFilePath(ExcludeTrailingPathDelimiter(folder)).c_str());
 }
 
 TEST(XMLStore, StreamsAndBadFiles) {
@@ -134,12 +139,12 @@ TEST(XMLStore, StreamsAndBadFiles) {
     EXPECT_TRUE(loaded.LoadXML(saved.release(), true));
     EXPECT_EQ(XMLGetChildInt(loaded.Root(), L"version", 0), 11);
 
-    const wchar_t* broken = L"store-broken.xml";
+    const std::wstring broken = OwnName(L"store-broken.xml");
     {
         TFileStream file(broken, fmCreate);
         file.WriteBuffer("<m><a></b></m>", 14);
     }
     TExSimpleXML bad;
     EXPECT_THROW(bad.LoadXMLFile(broken), EKitSimpleXMLError);
-    DeleteFileW(broken);
+    DeleteFileW(broken.c_str());
 }

@@ -130,7 +130,7 @@ TEST(XmlDocument, EmptyStreamAndStringRoundTrip) {
 }
 
 TEST(XmlDocument, FilesAreCutToTheNewLength) {
-    const wchar_t* name = L"doc-test.xml";
+    const std::wstring name = OwnName(L"doc-test.xml");
     TKitSimpleXML doc;
     Fill(doc);
     doc.SaveToFile(name, seUTF8, 0);
@@ -141,10 +141,10 @@ TEST(XmlDocument, FilesAreCutToTheNewLength) {
     loaded.LoadFromFile(name);
     EXPECT_EQ(loaded.Root()->Name(), L"small");
     EXPECT_EQ(loaded.Root()->ItemCount(), 0);
-    loaded.SetFileName(L"doc-test.xml");
-    EXPECT_EQ(loaded.FileName(), L"doc-test.xml");
+    loaded.SetFileName(name);
+    EXPECT_EQ(loaded.FileName(), name);
     EXPECT_THROW(loaded.LoadFromFile(L"no-such-file.xml"), EFOpenError);
-    DeleteFileW(name);
+    DeleteFileW(name.c_str());
 }
 
 TEST(XmlDocument, EventsAndStreamHooks) {

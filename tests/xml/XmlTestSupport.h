@@ -1,6 +1,7 @@
 // Helpers of the XML tests: documents to and from bytes.
 #pragma once
 #include <string>
+#include <windows.h>
 
 #include "runtime/Streams.h"
 #include "xml/KitSimpleXml.h"
@@ -28,4 +29,9 @@ template <class TAction> std::wstring XmlError(TAction Action) {
         return e.Message();
     }
     return L"";
+}
+
+// A file or folder name of this test process alone (the test program runs twice at once, once per code page).
+inline std::wstring OwnName(const std::wstring& Name) {
+    return L"p" + std::to_wstring(GetCurrentProcessId()) + L"-" + Name;
 }
