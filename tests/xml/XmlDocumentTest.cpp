@@ -186,3 +186,44 @@ TEST(XmlDocument, EventsAndStreamHooks) {
     LoadBytes(back, stored, seAuto, 0);
     ExpectFilled(back);
 }
+
+TEST(XmlDocument, ResourceTrimmingAndValueEvents) {
+    TKitSimpleXML doc;
+    doc.LoadFromResourceName(HInstance(), L"XML_SAMPLE");
+    EXPECT_EQ(doc.Root()->Items()->ItemNamed(L"Form")->Properties()->Value(L"Caption"), L"\u041E\u043A");
+    EXPECT_THROW(doc.LoadFromResourceName(HInstance(), L"NO_SUCH_XML"), EResNotFound);
+
+    doc.SetOptions({sxoTrimPrecedingTextWhitespace, sxoTrimFollowingTextWhitespace});
+    doc.LoadFromString(L"<a>  x y \r\n<b/> \t </a>");
+    ASSERT_EQ(doc.Root()->ItemCount(), 2); // blanks alone before the end tag make no node
+    EXPECT_EQ(doc.Root()->Items()->Item(0)->Value(), L"x y");
+    doc.SetOptions({sxoTrimPrecedingTextWhitespace, sxoKeepWhitespace});
+    doc.LoadFromString(L"<a>  x <b/>   </a>");
+    ASSERT_EQ(doc.Root()->ItemCount(), 3);
+    EXPECT_EQ(doc.Root()->Items()->Item(0)->Value(), L"x ");
+    EXPECT_EQ(doc.Root()->Items()->Item(2)->Value(), L"   "); // trimmed to nothing, kept whole
+
+    doc.SetOptions({sxoAutoEncodeEntity, sxoDoNotSaveProlog, sxoDoNotSaveBOM});
+    doc.OnDecodeValue = [](TObject*, std::wstring& Value) { Value += L"!"; };
+    doc.OnEncodeValue = [](TObject*, std::wstring& Value) {
+        if (!Value.empty() && Value.back() == L'!') Value.pop_back();
+    };
+    doc.LoadFromString(L"<a v=\"&lt;1&#65;\">t</a>");
+    EXPECT_EQ(doc.Root()->Properties()->Value(L"v"), L"<1&#65;!");
+    EXPECT_EQ(doc.Root()->Value(), L"t!");
+    EXPECT_EQ(SaveBytes(doc, seUTF8), "<a v=\"&lt;1&amp;#65;\">t</a>\r\n");
+}
+
+TEST(XmlElems, CustomSortByValue) {
+    TKitSimpleXML doc;
+    TKitSimpleXMLElems* items = doc.Root()->Items();
+    for (int v : {5, 3, 9, 1, 7, 2, 8, 6, 4, 0, 12, 11})
+        items->Add(L"n" + std::to_wstring(v % 3), (int64_t)v);
+    items->CustomSort([](TKitSimpleXMLElems* Elems, int A, int B) {
+        return (int)(Elems->Item(A)->IntValue() - Elems->Item(B)->IntValue());
+    });
+    std::wstring order;
+    for (TKitSimpleXMLElem* e : *items) order += e->Value() + L" ";
+    EXPECT_EQ(order, L"0 1 2 3 4 5 6 7 8 9 11 12 ");
+    EXPECT_EQ(items->ItemNamed(L"n2")->Value(), L"11"); // the look-up follows the new order
+}
