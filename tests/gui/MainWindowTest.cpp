@@ -192,6 +192,12 @@ TEST_F(Window, NoInternetPageExplainsAndLinksTheSite) {
     EXPECT_EQ(r.right - r.left, 518);
     EXPECT_EQ(r.bottom - r.top, 272);
     EXPECT_TRUE(text->WordWrap());
+    EXPECT_EQ(w->btnNext->Caption(), L"Close");
+    PageChoice = L"Terminate";
+    PageDone = false;
+    SendMessageW(w->btnNext->Handle(), BM_CLICK, 0, 0);
+    EXPECT_TRUE(PageDone);
+    EXPECT_EQ(PageChoice, L"Terminate");
 }
 
 TEST(TranslationHook, ReplacesEveryPlaceholderExactly) {
