@@ -206,6 +206,7 @@ private:
     friend class TOxZipEntriesEntry;
     bool FindEndOfCentralDir(TStream* MS);
     bool ParseCentralDirectory(TStream* MS);
+    bool HasOverlappingEntries() const;
     void LoadLocalHeaders(TStream* MS);
     bool WalkLocalHeaders(TStream* MS);
     TOxZipEntriesEntry* AddParsedEntry(const TCentralDirectoryFile& Record);

@@ -50,12 +50,13 @@ private:
 };
 
 // With no central directory, the end of a descriptor-terminated entry is found by its descriptor: the
-// first signature whose compressed size equals its distance from the data start.
+// first signature whose compressed size equals its distance from the data start. Budget bounds the bytes
+// that all searches of one walk may read, so that a hostile file cannot make the walk quadratic.
 bool FindDataDescriptor(TStream* S, int64_t DataStart, uint32_t& Crc, uint32_t& Compressed,
-                        uint32_t& Uncompressed, int& Length) {
-    std::vector<uint8_t> block(256 * 1024);
-    for (int64_t pos = DataStart;;) {
-        int32_t n = ReadAt(S, pos, block.data(), (int32_t)block.size());
+                        uint32_t& Uncompressed, int& Length, int64_t& Budget) {
+    std::vector<uint8_t> block(8 * 1024); // grows: most entries end soon, some are large
+    for (int64_t pos = DataStart; Budget > 0;) {
+        const int32_t n = ReadAt(S, pos, block.data(), (int32_t)block.size());
         if (n < 16) return false;
         for (int32_t i = 0; i + 16 <= n; ++i) {
             if (block[i] != 0x50 || Word32(&block[i]) != DataDescriptorSignatureValue) continue;
@@ -63,11 +64,15 @@ bool FindDataDescriptor(TStream* S, int64_t DataStart, uint32_t& Crc, uint32_t& 
                 Crc = Word32(&block[i + 4]), Compressed = Word32(&block[i + 8]),
                 Uncompressed = Word32(&block[i + 12]);
                 Length = 16;
+                Budget -= i;
                 return true;
             }
         }
         pos += n - 15;
+        Budget -= n - 15;
+        if (block.size() < (1u << 20)) block.resize(block.size() * 2);
     }
+    return false;
 }
 
 } // namespace
@@ -103,7 +108,7 @@ void TOxZipEntries::ParseZip(TStream* MS) {
     FIsZipFile = false;
     Clear();
     if (FindEndOfCentralDir(MS)) {
-        if (ParseCentralDirectory(MS)) {
+        if (ParseCentralDirectory(MS) && !HasOverlappingEntries()) {
             FIsZipFile = true;
             LoadLocalHeaders(MS);
         }
@@ -111,6 +116,22 @@ void TOxZipEntries::ParseZip(TStream* MS) {
         FIsZipFile = Count() > 0;
         if (FIsZipFile) FParent->FHasBadEntries = true;
     }
+}
+
+bool TOxZipEntries::HasOverlappingEntries() const {
+    // Entries that share their data are how a small archive is made to unpack into terabytes; no tool writes
+    // them. Each entry spans at least its fixed header and its compressed data.
+    std::vector<std::pair<int64_t, int64_t>> spans;
+    spans.reserve(Count());
+    for (int i = 0; i < Count(); ++i) {
+        const TCentralDirectoryFile& c = Items(i)->FCentralDirectoryFile;
+        spans.emplace_back(c.RelativeOffsetOfLocalHeader,
+                           (int64_t)c.RelativeOffsetOfLocalHeader + TLocalFile::FixedSize + c.CompressedSize);
+    }
+    std::sort(spans.begin(), spans.end());
+    for (size_t i = 1; i < spans.size(); ++i)
+        if (spans[i].first < spans[i - 1].second) return true;
+    return false;
 }
 
 bool TOxZipEntries::FindEndOfCentralDir(TStream* MS) {
@@ -230,6 +251,7 @@ bool TOxZipEntries::WalkLocalHeaders(TStream* MS) {
     bool result = false;
     try {
         const int64_t size = MS->Size();
+        int64_t budget = 2 * size + (1 << 20);
         for (;;) {
             uint8_t fixed[TLocalFile::FixedSize] = {};
             int32_t got = ReadAt(MS, p, fixed, sizeof fixed);
@@ -249,7 +271,8 @@ bool TOxZipEntries::WalkLocalHeaders(TStream* MS) {
             int64_t next = p + TLocalFile::FixedSize + l.FilenameLength + l.ExtraFieldLength;
             if (l.GeneralPurposeBitFlag & 8) {
                 int length = 0;
-                if (FindDataDescriptor(MS, next, l.Crc32, l.CompressedSize, l.UncompressedSize, length))
+                if (FindDataDescriptor(MS, next, l.Crc32, l.CompressedSize, l.UncompressedSize, length,
+                                       budget))
                     next += length;
             }
             next += l.CompressedSize;

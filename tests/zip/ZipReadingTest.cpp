@@ -102,14 +102,14 @@ TEST(ReadArchive, BrokenDirectoriesAreNoArchive) {
         EXPECT_EQ(Sender, &zip);
         (Type == 1 ? opened : closed) += Type <= 1;
     };
-    for (const char* name :
-         {"count_mismatch.zip", "date_zero.zip", "eocd_outside.zip", "eocd_outside_many.zip"}) {
+    for (const char* name : {"count_mismatch.zip", "date_zero.zip", "eocd_outside.zip",
+                             "eocd_outside_many.zip", "overlap_bomb.zip"}) {
         zip.Open(Fixture(name));
         EXPECT_FALSE(zip.IsZipFile()) << name;
         EXPECT_EQ(zip.ZipStream(), nullptr) << name;
     }
-    EXPECT_EQ(opened, 4);
-    EXPECT_EQ(closed, 8); // each open closes first, then again when no archive is found
+    EXPECT_EQ(opened, 5);
+    EXPECT_EQ(closed, 10); // each open closes first, then again when no archive is found
 }
 
 TEST(ReadArchive, WalkOverLocalHeaders) {

@@ -170,6 +170,15 @@ save("local_only.zip", only[: only.index(b"PK\x01\x02")])
 # Streamed entries with their directory cut off: the walk finds each entry's end by its data descriptor.
 streamed = open(arc("python_stream.zip"), "rb").read()
 save("stream_local_only.zip", streamed[: streamed.index(b"PK\x01\x02")])
+# Three directory records sharing one entry's data: the overlap of a zip bomb.
+bomb = bytearray(build([{"name": "a.bin", "data": bytes(100000)}, {"name": "b.bin", "data": b"b"},
+                        {"name": "c.bin", "data": b"c"}]))
+cd = bomb.index(b"PK\x01\x02")
+for k in range(3):
+    rec = bomb.index(b"PK\x01\x02", cd + k)
+    bomb[rec + 42:rec + 46] = struct.pack("<I", 0)
+    cd = rec
+save("overlap_bomb.zip", bytes(bomb))
 # Sizes near 4 GB in a small file.
 save("huge_sizes.zip", build([GOOD, {"name": "huge.bin", "data": b"tiny", "method": 0, "usize": 0xFFFFFF00,
                                      "body": b"tiny"}]).replace(struct.pack("<II", 4, 0xFFFFFF00),
