@@ -63,7 +63,7 @@ void TKitNameList::Insert(int Index, const std::wstring& Name, TObject* Obj) {
     if (FIndex) {
         if (Index < Count() - 1) Shift(Index, 1); // appending, the usual case, moves nothing
         Link(Index);
-    } else if (Count() > HashThreshold) {
+    } else if (Count() > IndexThreshold) {
         BuildIndex();
     }
 }

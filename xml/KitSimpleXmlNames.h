@@ -2,14 +2,14 @@
 #pragma once
 #include <memory>
 #include <string>
-#include <unordered_map>
+#include <map>
 #include <vector>
 
 #include "runtime/Classes.h"
 
 // Entries (a name and an object) in order. Look-up by name ignores case (both sides upper-cased unit by unit
 // as CharUpperBuffW does) and, among equal names, finds the entry with the highest index. Small lists are
-// searched from the end; a list that grows past a few entries keeps a hash of its names that follows each
+// searched from the end; a list that grows past a few entries keeps an index of its names that follows each
 // change, so appending and looking up stay cheap however long the list gets. The list never owns objects.
 class TKitNameList {
 public:
@@ -32,23 +32,24 @@ public:
     int IndexOf(const std::wstring& Name) const;
     int IndexOfObject(const TObject* Obj) const;
     void Exchange(int Index1, int Index2);
-    // Between these, exchanges skip the hash, which is rebuilt once at the end (for sorting).
+    // Between these, exchanges skip the index, which is rebuilt once at the end (for sorting).
     void BeginReorder() { FIndex.reset(); }
     void EndReorder() {
-        if (Count() > HashThreshold) BuildIndex();
+        if (Count() > IndexThreshold) BuildIndex();
     }
 
     // The upper-case form of one UTF-16 unit (CharUpperBuffW's mapping, cached for all 65536 units).
     static wchar_t UpperUnit(wchar_t Unit);
 
 private:
-    // Below this many entries a backward scan beats keeping a hash.
-    static constexpr int HashThreshold = 8;
+    // Below this many entries a backward scan beats keeping an index.
+    static constexpr int IndexThreshold = 8;
     struct TEntry {
         std::wstring Key;
         TObject* Obj;
     };
-    using TIndex = std::unordered_map<std::wstring, std::vector<int>>;
+    // A search tree rather than a hash table: no set of names, however crafted, makes it slow.
+    using TIndex = std::map<std::wstring, std::vector<int>>;
 
     void CheckIndex(int Index) const;
     static std::wstring Upper(const std::wstring& S);
