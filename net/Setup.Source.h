@@ -4,6 +4,7 @@
 #include <string>
 
 #include "net/Setup.Network.h"
+#include "runtime/Streams.h"
 
 enum TSourceType { stUnknown, stWebServer, stLocal };
 

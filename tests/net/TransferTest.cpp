@@ -143,6 +143,10 @@ struct TFailure {
     std::wstring url;
 };
 
+void PrintTo(const TFailure& Failure, std::ostream* Out) {
+    *Out << Failure.name;
+}
+
 class TransferFailures : public Transfers, public ::testing::WithParamInterface<TFailure> {};
 
 TEST_P(TransferFailures, ReportFalseAndLeaveNoFile) {

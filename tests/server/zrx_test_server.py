@@ -221,6 +221,7 @@ def serve(args):
 
 
 def start_detached(args):
+    stop(args)  # a server left over from an earlier run that wrote the same port file
     try:
         os.remove(args.port_file)
     except OSError:
