@@ -90,7 +90,8 @@ TEST_F(Source, TheMainServerThatAnswersServesTheWholeRun) {
 
     EXPECT_TRUE(Request(source, L"Langs.xml"));
     EXPECT_EQ(ReadFile(source.Use(L"Langs.xml")), "<langs/>");
-    // A later failure stays a failure: no fallback to the mirror.
+    // A later failure stays a failure: no fallback to the mirror. An older copy does not survive it.
+    WriteFile(source.Use(L"Lang_de_DE.xml"), "older");
     EXPECT_FALSE(Request(source, L"Lang_de_DE.xml"));
     EXPECT_FALSE(Exists(source.Use(L"Lang_de_DE.xml")));
     EXPECT_EQ(source.topRequest, L"Lang_de_DE.xml");
