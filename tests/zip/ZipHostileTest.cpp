@@ -79,6 +79,17 @@ INSTANTIATE_TEST_SUITE_P(Archives, BadData,
                              return n.substr(0, n.find('.'));
                          });
 
+TEST(Hostile, CorruptDeflateDataRaisesTheDecompressorsError) {
+    const std::string folder = FreshFolder();
+    TOxZip zip(nullptr);
+    zip.Open(Fixture("bad_deflate.zip"));
+    zip.SetOverwriteAction(oaOverwriteAll);
+    EXPECT_THROW(zip.ExtractAll(folder), EZDecompressionError);
+    EXPECT_EQ(ReadFile(folder + "\\good.txt"), "good data");
+    EXPECT_FALSE(Exists(folder + "\\garbage.bin"));
+    EXPECT_FALSE(zip.Entries()->Items(1)->Test());
+}
+
 TEST(Hostile, DamagedLocalHeaderIsReportedAtOpen) {
     TOxZip zip(nullptr);
     zip.Open(Fixture("damaged_local.zip"));

@@ -149,6 +149,8 @@ flipped[flipped.index(b"stored payload") + 3] ^= 0x20
 save("crc_flipped.zip", bytes(flipped))
 # Deflate data that ends cleanly but yields fewer bytes than the entry's size.
 save("short_deflate.zip", build([GOOD, {"name": "short.txt", "data": b"abc", "usize": 10}]))
+# Deflate data that is no deflate stream at all.
+save("bad_deflate.zip", build([GOOD, {"name": "garbage.bin", "data": b"x" * 100, "body": b"\xff" * 50}]))
 # Stored entry shorter than its size.
 save("short_stored.zip", build([GOOD, {"name": "short.bin", "data": b"abc", "method": 0, "usize": 10}]))
 # Second local header overwritten.
