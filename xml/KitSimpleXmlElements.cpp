@@ -486,6 +486,10 @@ void TKitSimpleXMLElems::Notify(TKitSimpleXMLElem* Value, TOperation Operation) 
     if (i < 0) return;
     LeaveGroup(Value);
     FElems.Delete(i);
+    // Taken out, the element no longer points into this tree, which may be freed before it is used again.
+    Value->FContainer = nullptr;
+    Value->FParent = nullptr;
+    Value->FSimpleXML = nullptr;
 }
 
 void TKitSimpleXMLElems::SaveToStringStream(TKitStringStream* StringStream, const std::wstring& Level,

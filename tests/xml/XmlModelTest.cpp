@@ -78,9 +78,22 @@ TEST(XmlElems, NamesPrefixesRenameAndRemove) {
     TKitSimpleXMLElem* other = doc.Root()->Items()->Add(L"other");
     EXPECT_EQ(doc.Root()->Items()->Remove(a), 0);
     EXPECT_EQ(doc.Root()->Items()->Remove(a), -1);
+    EXPECT_EQ(a->Parent(), nullptr);
     other->Items()->Add(a); // still alive, now elsewhere
     EXPECT_EQ(a->Parent(), other);
+    EXPECT_EQ(a->SimpleXML(), &doc);
     EXPECT_EQ(doc.Root()->ChildsCount(), 3);
+
+    // Taken out of a tree that is then freed, an element lives on safely.
+    std::unique_ptr<TKitSimpleXMLElem> kept;
+    {
+        TKitSimpleXML gone;
+        gone.Root()->SetName(L"r");
+        TKitSimpleXMLElem* child = gone.Root()->Items()->Add(L"child", L"a<b");
+        gone.Root()->Items()->Remove(child);
+        kept.reset(child);
+    }
+    EXPECT_EQ(kept->SaveToString(), L"<child>a<b</child>\r\n");
 }
 
 TEST(XmlElems, GroupsFollowTheList) {
