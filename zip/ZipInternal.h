@@ -1,5 +1,8 @@
-// Helpers shared by the ZIP component's source files: record layout on disk, string conversions, errors.
+// Helpers shared by the ZIP component's source files: record layout on disk, reading at an offset, string
+// conversions, name checks, errors, and the buffers of extraction.
 #pragma once
+#include <zlib.h>
+
 #include "zip/Common.ZipIO.h"
 
 namespace zipio {
@@ -10,9 +13,13 @@ void UnpackCentral(const uint8_t* P, TCentralDirectoryFile& R);
 void PackCentral(const TCentralDirectoryFile& R, uint8_t* P);
 void UnpackEnd(const uint8_t* P, TEndOfCentralDir& R);
 void PackEnd(const TEndOfCentralDir& R, uint8_t* P);
+uint32_t Word32(const uint8_t* P);
 
 // Reads up to Count bytes at Pos; the result is the number read.
 int32_t ReadAt(TStream* S, int64_t Pos, void* Buffer, int32_t Count);
+// The data descriptor at Pos: 16 bytes with its signature, or the 12-byte form without one.
+bool ReadDataDescriptor(TStream* S, int64_t Pos, uint32_t& Crc, uint32_t& Compressed, uint32_t& Uncompressed,
+                        int& Length);
 // Fixed part, name and extra field (local), plus comment (central); the end record alone.
 void WriteLocalHeader(TStream* S, const TLocalFile& R);
 void WriteCentralRecord(TStream* S, const TCentralDirectoryFile& R);
@@ -27,14 +34,16 @@ AnsiString WideToAnsi(const std::wstring& S);
 // Wildcard match with "*", "?" and bracketed sets ("[a-c]", "[!x]"), without regard to case.
 bool MatchesMask(const AnsiString& Name, const AnsiString& Mask);
 
-// An entry name that would leave the target folder: absolute, with a drive or stream colon, or a ".." part.
+// An entry path (backslashes, after the name rules) that would not name a file inside the target folder:
+// absolute, with a drive or stream colon, with a ".." part, or naming a device.
 bool IsUnsafeEntryPath(const AnsiString& DosPath);
+
+// Removes a file even when it carries the read-only attribute.
+void DeleteFileForced(const std::wstring& Path);
 
 } // namespace zipio
 
-#include <zlib.h>
-
-// Reusable buffers and inflater for extraction: allocated once per component, not per entry.
+// Reusable buffers and inflater for extraction: allocated once per component (or worker), not per entry.
 struct TOxZip::TExtractBuffers {
     static constexpr int32_t InSize = 1 << 20;
     static constexpr int32_t OutSize = 1 << 20;
@@ -52,12 +61,3 @@ struct TOxZipEntries::TReader {
     TOxZip::TExtractBuffers* Buffers;
     bool Report; // fire the progress event and keep the component's current size
 };
-
-namespace zipio {
-uint32_t Word32(const uint8_t* P);
-// The data descriptor at Pos: 16 bytes with its signature, or the 12-byte form without one.
-bool ReadDataDescriptor(TStream* S, int64_t Pos, uint32_t& Crc, uint32_t& Compressed, uint32_t& Uncompressed,
-                        int& Length);
-// Removes a file even when it carries the read-only attribute.
-void DeleteFileForced(const std::wstring& Path);
-} // namespace zipio
