@@ -577,6 +577,11 @@ void TKitSimpleXMLElemDocType::SaveToStringStream(TKitStringStream* StringStream
 namespace {
 // The longest construct the content and prolog parsers tell apart by its opening characters.
 const size_t LongestOpening = 32;
+
+// Whether the buffer holds exactly the opening Text (lengths first: most buffers differ in length).
+template <size_t N> bool Is(const std::wstring& Buffer, const wchar_t (&Text)[N]) {
+    return Buffer.size() == N - 1 && Buffer.compare(0, N - 1, Text, N - 1) == 0;
+}
 } // namespace
 
 void TKitSimpleXMLElems::LoadFromStringStream(TKitStringStream* StringStream, TKitSimpleXML* AParent) {
@@ -616,7 +621,7 @@ void TKitSimpleXMLElems::ParseContent(TKitSimpleXMLElem* Owner, TKitSimpleXMLEle
             buffer.clear();
             inTag = false;
         } else if (ch == '/') {
-            if (buffer == L"<") { // the parent's end tag
+            if (Is(buffer, L"<")) { // the parent's end tag
                 if (!textPending()) return;
                 if (SoleText && (!List || List->Count() == 0)) {
                     // Text alone: the element will most likely take it as its value, so the node is
@@ -636,14 +641,14 @@ void TKitSimpleXMLElems::ParseContent(TKitSimpleXMLElem* Owner, TKitSimpleXMLEle
             parseChild(new TKitSimpleXMLElemText(Owner, L""));
             textSeen = blankSeen = false;
         } else {
-            if (!(IsWhiteSpace(ch) && buffer == L"<![CDATA") && buffer.size() < LongestOpening)
+            if (!(IsWhiteSpace(ch) && Is(buffer, L"<![CDATA")) && buffer.size() < LongestOpening)
                 AppendCodePoint(buffer, ch);
             TKitSimpleXMLElem* node = nullptr;
-            if (buffer == L"<![CDATA[")
+            if (Is(buffer, L"<![CDATA["))
                 node = new TKitSimpleXMLElemCData(Owner, L"");
-            else if (buffer == L"<!--")
+            else if (Is(buffer, L"<!--"))
                 node = new TKitSimpleXMLElemComment(Owner, L"");
-            else if (buffer == L"<?")
+            else if (Is(buffer, L"<?"))
                 node = new TKitSimpleXMLElemProcessingInstruction(Owner, L"");
             if (node) {
                 parseChild(node);
@@ -692,23 +697,23 @@ bool TKitSimpleXMLElemsProlog::Parse(TKitStringStream* StringStream, TKitSimpleX
             }
             continue;
         }
-        if (!(IsWhiteSpace(ch) && buffer == L"<![CDATA")) {
+        if (!(IsWhiteSpace(ch) && Is(buffer, L"<![CDATA"))) {
             if (buffer.size() < LongestOpening)
                 AppendCodePoint(buffer, ch);
             else // only the second and the last code point matter from here on
                 buffer.back() = ch <= 0xFFFF ? wchar_t(ch) : L'\xFFFD';
         }
         std::unique_ptr<TKitSimpleXMLElem> node;
-        if (buffer == L"<![CDATA[") return true;
-        if (buffer == L"<!--")
+        if (Is(buffer, L"<![CDATA[")) return true;
+        if (Is(buffer, L"<!--"))
             node = std::make_unique<TKitSimpleXMLElemComment>(nullptr, L"");
-        else if (buffer == L"<?xml-stylesheet")
+        else if (Is(buffer, L"<?xml-stylesheet"))
             node = std::make_unique<TKitSimpleXMLElemSheet>(nullptr, L"");
-        else if (buffer == L"<?xml ")
+        else if (Is(buffer, L"<?xml "))
             node = std::make_unique<TKitSimpleXMLElemHeader>(nullptr, L"");
-        else if (buffer == L"<!DOCTYPE")
+        else if (Is(buffer, L"<!DOCTYPE"))
             node = std::make_unique<TKitSimpleXMLElemDocType>(nullptr, L"");
-        else if (buffer == L"<?mso-application")
+        else if (Is(buffer, L"<?mso-application"))
             node = std::make_unique<TKitSimpleXMLElemMSOApplication>(nullptr, L"");
         else if (buffer.size() > 3 && buffer[1] == L'?' && IsWhiteSpace((uint16_t)buffer.back()))
             node = std::make_unique<TKitSimpleXMLElemProcessingInstruction>(nullptr, L"");
