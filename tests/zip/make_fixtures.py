@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Makes the archives that the ZIP tests read: real tools' output (Info-ZIP zip, Python's zipfile) and
-hand-damaged or hostile archives. Usage: make_fixtures.py OUTDIR"""
+hand-damaged or hostile archives. Usage: make_fixtures.py OUTDIR [WRITTEN]
+WRITTEN, when given, is emptied: the tests put the archives they write there for the native check."""
 import io
 import os
 import random
@@ -14,6 +15,8 @@ import zlib
 out = os.path.abspath(sys.argv[1])
 src = os.path.join(out, "src")
 shutil.rmtree(out, ignore_errors=True)
+if len(sys.argv) > 2:
+    shutil.rmtree(sys.argv[2], ignore_errors=True)
 os.makedirs(src)
 
 
