@@ -180,7 +180,7 @@ public:
 
 private:
     friend class TKitSimpleXMLProp;
-    TKitSimpleXMLProp* InsertProp(int Index, const std::wstring& Name, const std::wstring& Value);
+    TKitSimpleXMLProp* InsertProp(int Index, const std::wstring& Name, std::wstring Value);
     TKitNameList FProperties;
     TKitSimpleXMLElem* FParent;
 };

@@ -2,6 +2,7 @@
 #include "xml/KitSimpleXml.h"
 
 #include <optional>
+#include <utility>
 #include <windows.h>
 
 #include "runtime/SysUtils.h"
@@ -382,8 +383,8 @@ void TKitSimpleXMLElemText::LoadFromStringStream(TKitStringStream* StringStream,
         StringStream->ReadUCS4(ch);
         AppendValue(buffer, ch, StringStream);
     }
-    std::wstring text(buffer);
-    if (buffer.capacity() > 4096) std::wstring().swap(buffer); // a huge text leaves nothing behind
+    // A long text takes the buffer itself rather than a copy, and leaves nothing behind.
+    std::wstring text = buffer.capacity() > 4096 ? std::exchange(buffer, std::wstring()) : buffer;
     if (TKitSimpleXML* doc = SimpleXML()) {
         doc->DoDecodeValue(text);
         const TKitSimpleXMLOptions options = doc->Options();

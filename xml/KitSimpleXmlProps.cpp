@@ -1,6 +1,7 @@
 // Attributes: the list with its look-ups and typed values, the attribute parser and writer.
 #include "xml/KitSimpleXml.h"
 
+#include <utility>
 #include <windows.h>
 
 #include "runtime/SysUtils.h"
@@ -66,11 +67,10 @@ TKitSimpleXMLProp* TKitSimpleXMLProps::ItemNamedDefault(const std::wstring& Name
     return doc && doc->Options().Contains(sxoAutoCreate) ? Add(Name, Default) : nullptr;
 }
 
-TKitSimpleXMLProp* TKitSimpleXMLProps::InsertProp(int Index, const std::wstring& Name,
-                                                  const std::wstring& Value) {
+TKitSimpleXMLProp* TKitSimpleXMLProps::InsertProp(int Index, const std::wstring& Name, std::wstring Value) {
     if (Index < 0 || Index > Count()) RaiseListIndexError(Index);
     auto prop = std::make_unique<TKitSimpleXMLProp>(Name);
-    prop->SetValue(Value);
+    prop->SetValue(std::move(Value));
     prop->FParent = this;
     FProperties.Insert(Index, Name, prop.get());
     return prop.release();
@@ -209,7 +209,9 @@ void TKitSimpleXMLProps::LoadFromStringStream(TKitStringStream* StringStream) {
                 break;
             }
             if (doc) doc->DoDecodeValue(value);
-            Add(name, value)->SetNameSpace(prefix); // copied at its size; the buffer keeps its capacity
+            // Short values are copied at their size and the buffer is used again; a long one is handed over.
+            InsertProp(Count(), name, value.capacity() > 4096 ? std::exchange(value, std::wstring()) : value)
+                ->SetNameSpace(prefix);
             value.clear();
             state = sBeforeName;
             break;
