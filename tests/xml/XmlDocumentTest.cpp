@@ -227,3 +227,32 @@ TEST(XmlElems, CustomSortByValue) {
     EXPECT_EQ(order, L"0 1 2 3 4 5 6 7 8 9 11 12 ");
     EXPECT_EQ(items->ItemNamed(L"n2")->Value(), L"11"); // the look-up follows the new order
 }
+
+namespace {
+// Name, value, attributes and children, as one text.
+std::wstring Dump(TKitSimpleXMLElem* Elem) {
+    std::wstring text = Elem->FullName() + L"=" + Elem->Value() + L"[";
+    for (TKitSimpleXMLProp* prop : *Elem->Properties())
+        text += prop->FullName() + L"=" + prop->Value() + L";";
+    for (TKitSimpleXMLElem* child : *Elem->Items()) text += Dump(child);
+    return text + L"]";
+}
+} // namespace
+
+TEST(XmlDocument, BuiltInLanguageFilesRoundTrip) {
+    for (const wchar_t* name : {L"LANG_EN_GB", L"LANG_RU_RU"}) {
+        SCOPED_TRACE(testing::Message() << (name[5] == L'E' ? "en" : "ru"));
+        TKitSimpleXML doc;
+        doc.LoadFromResourceName(HInstance(), name);
+        EXPECT_EQ(doc.Root()->Name(), L"Translation");
+        EXPECT_EQ(doc.Encoding(), seUTF8);
+        TKitSimpleXMLElem* window = doc.Root()->Items()->ItemNamed(L"MainWindow");
+        ASSERT_NE(window, nullptr);
+        EXPECT_NE(window->Properties()->Value(L"Caption").find(L"$AppName$"), std::wstring::npos);
+        for (TKitStringEncoding encoding : {seUTF8, seUTF16}) {
+            TKitSimpleXML copy;
+            LoadBytes(copy, SaveBytes(doc, encoding), seAuto, 0);
+            EXPECT_EQ(Dump(copy.Root()), Dump(doc.Root()));
+        }
+    }
+}
