@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <unordered_set>
 #include <windows.h>
@@ -388,7 +389,11 @@ bool TOxZipEntries::ExtractInParallel(const AnsiString& Root, const std::vector<
         }
     };
     std::vector<std::thread> threads;
-    for (int w = 1; w < workers; ++w) threads.emplace_back(work, sources[w].get());
+    try {
+        for (int w = 1; w < workers; ++w) threads.emplace_back(work, sources[w].get());
+    } catch (const std::system_error&) {
+        // Fewer threads than wished for: those that started and this one share the work.
+    }
     work(sources[0].get());
     for (std::thread& t : threads) t.join();
     if (failure) std::rethrow_exception(failure);
