@@ -2,8 +2,10 @@
 
 #include <windows.h>
 
+#include "app/Setup.Core.h"
 #include "app/System.Application.Extended.h"
 #include "app/engine/Setup.UnInstallation.h"
+#include "app/ui/ui.window.main.h"
 #include "runtime/Files.h"
 #include "runtime/Threads.h"
 #include "runtime/gui/Application.h"
@@ -48,9 +50,12 @@ void CSetup::Main() {
     if (SetupRunMode == 1)
         CUnInstallation::CopyUninstallAndRun();
     else {
-        // The wizard window comes in here, before the engine of the mode:
-        //   Application->CreateForm(MainWindow); MainWindow->Show();
-        // then CInstallation::Run() in mode 0 or CUnInstallation::Run() in mode 2.
+        // The window translates itself and shows its preparation page while it is made.
+        Application->CreateForm(MainWindow);
+        MainWindow->Show();
+        // The engine of the mode comes in here: CInstallation::Run() in mode 0, CUnInstallation::Run() in
+        // mode 2. Until then the window stays until the user closes it.
+        CSetupCore::WaitForUser();
     }
     DeleteTempFolder();
 }

@@ -176,6 +176,59 @@ TEST_F(RunModes, AWorkingFolderThatCannotBeDeletedIsLeftWithoutAnError) {
 }
 
 namespace {
+struct FindWindowOf {
+    DWORD NotPid;
+    HWND Found = nullptr;
+};
+
+BOOL CALLBACK FindSetupWindow(HWND Wnd, LPARAM Param) {
+    auto* find = (FindWindowOf*)Param;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(Wnd, &pid);
+    wchar_t cls[32];
+    if (pid != find->NotPid && IsWindowVisible(Wnd) && GetClassNameW(Wnd, cls, 32) &&
+        wcscmp(cls, L"ZrxWindow") == 0) {
+        find->Found = Wnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+} // namespace
+
+// The real program in mode 2 shows its window; closing it ends the process normally, and the working folder
+// named after the title goes with it.
+TEST_F(RunModes, TheRealProgramShowsItsWindowAndCleansUpWhenItIsClosed) {
+    TFile::Copy(TApplicationHelper::GetExeDir() + L"..\\..\\app\\ZorvexSetup.exe", Bin + L"ZorvexSetup.exe",
+                true);
+    ForceDirectories(Temp + L"Zorvex Setup [BETA]");
+    ForceDirectories(Temp + L"Zorvex Setup");
+    CloseHandle(CreateFileW((Temp + L"Zorvex Setup [BETA]\\Langs.xml").c_str(), GENERIC_WRITE, 0, nullptr,
+                            CREATE_ALWAYS, 0, nullptr));
+    std::wstring caption;
+    std::thread user([&] {
+        FindWindowOf find{GetCurrentProcessId()};
+        for (int i = 0; i < 600 && !find.Found; ++i) {
+            Sleep(50);
+            EnumWindows(FindSetupWindow, (LPARAM)&find);
+        }
+        if (!find.Found) return;
+        Sleep(300);
+        wchar_t text[256] = {};
+        GetWindowTextW(find.Found, text, 256);
+        caption = text;
+        PostMessageW(find.Found, WM_CLOSE, 0, 0);
+    });
+    TProcessResult r = RunProcess(L"\"" + Bin + L"ZorvexSetup.exe\" -uninstallnow -stream:beta",
+                                  {{L"TMP", Temp}, {L"TEMP", Temp}});
+    user.join();
+    EXPECT_FALSE(r.TimedOut);
+    EXPECT_EQ(r.ExitCode, 0u);
+    EXPECT_NE(caption, L"");
+    EXPECT_FALSE(DirectoryExists(Temp + L"Zorvex Setup [BETA]"));
+    EXPECT_TRUE(DirectoryExists(Temp + L"Zorvex Setup"));
+}
+
+namespace {
 // The switch probe's answers for Names, run with Args.
 std::string Switches(const std::wstring& Names, const std::wstring& Args) {
     std::string out =
