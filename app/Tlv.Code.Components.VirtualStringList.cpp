@@ -16,6 +16,7 @@ TVirtualStringList::TVirtualStringList(TComponent* AOwner)
     : TComponent(AOwner), FLines(std::make_unique<TStringList>()) {}
 
 void TVirtualStringList::SetSetCount(int N) {
+    if (N > MaxSetCount) throw EListError(L"List count out of bounds (" + std::to_wstring(N) + L")");
     fSetCount = N;
     if (ComponentState() & csDesigning) return;
     FLines->BeginUpdate();

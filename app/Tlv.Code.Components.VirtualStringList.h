@@ -14,8 +14,10 @@ public:
 
     int SetCount() const { return fSetCount; }
     // Records N and, unless the component is being designed, replaces the lines by "0", "1", ... "N"
-    // (N+1 lines; none when N < 0).
+    // (N+1 lines; none when N < 0). A count above MaxSetCount raises EListError "List count out of bounds
+    // (%d)" and changes nothing: a downloaded language file must not be able to exhaust memory.
     void SetSetCount(int N);
+    static constexpr int MaxSetCount = 65535;
 
     TStrings* Lines() const { return FLines.get(); }
     // Copies Value's lines into the owned list.

@@ -131,6 +131,21 @@ TEST(VirtualStringList, ANewCountDiscardsTheTexts) {
     EXPECT_EQ(list.Lines()->Get(5), L"5");
 }
 
+TEST(VirtualStringList, AHugeCountIsRefusedAndChangesNothing) {
+    TVirtualStringList list(nullptr);
+    list.SetSetCount(2);
+    try {
+        list.SetSetCount(2147483647);
+        FAIL();
+    } catch (const EListError& e) {
+        EXPECT_EQ(e.Message(), L"List count out of bounds (2147483647)");
+    }
+    EXPECT_EQ(list.SetCount(), 2);
+    EXPECT_EQ(list.Text(), L"0\r\n1\r\n2\r\n");
+    list.SetSetCount(TVirtualStringList::MaxSetCount);
+    EXPECT_EQ(list.Lines()->Count(), TVirtualStringList::MaxSetCount + 1);
+}
+
 TEST(VirtualStringList, AssignedLinesAreACopy) {
     TVirtualStringList list(nullptr);
     TStringList other;
