@@ -177,7 +177,6 @@ TEST_F(RunModes, AWorkingFolderThatCannotBeDeletedIsLeftWithoutAnError) {
 
 namespace {
 struct FindWindowOf {
-    DWORD NotPid;
     HWND Found = nullptr;
 };
 
@@ -186,8 +185,8 @@ BOOL CALLBACK FindSetupWindow(HWND Wnd, LPARAM Param) {
     DWORD pid = 0;
     GetWindowThreadProcessId(Wnd, &pid);
     wchar_t cls[32];
-    if (pid != find->NotPid && IsWindowVisible(Wnd) && GetClassNameW(Wnd, cls, 32) &&
-        wcscmp(cls, L"ZrxWindow") == 0) {
+    if (IsWindowVisible(Wnd) && GetClassNameW(Wnd, cls, 32) && wcscmp(cls, L"ZrxWindow") == 0 &&
+        IsChildProcess(pid)) {
         find->Found = Wnd;
         return FALSE;
     }
@@ -206,7 +205,7 @@ TEST_F(RunModes, TheRealProgramShowsItsWindowAndCleansUpWhenItIsClosed) {
                             CREATE_ALWAYS, 0, nullptr));
     std::wstring caption;
     std::thread user([&] {
-        FindWindowOf find{GetCurrentProcessId()};
+        FindWindowOf find;
         for (int i = 0; i < 600 && !find.Found; ++i) {
             Sleep(50);
             EnumWindows(FindSetupWindow, (LPARAM)&find);

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <tlhelp32.h>
 
 #include <vector>
 
@@ -121,9 +122,22 @@ bool RunTestInChild(const std::wstring& Name) {
     return true;
 }
 
+bool IsChildProcess(DWORD Pid) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return false;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    bool child = false;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more && !child;
+         more = Process32NextW(snapshot, &entry))
+        child = entry.th32ProcessID == Pid && entry.th32ParentProcessID == GetCurrentProcessId();
+    CloseHandle(snapshot);
+    return child;
+}
+
 namespace {
 struct FindDialog {
-    DWORD Pid; // 0: any process
+    DWORD Pid; // 0: a process this one started
     HWND Found = nullptr;
 };
 
@@ -132,8 +146,8 @@ BOOL CALLBACK FindDialogProc(HWND Wnd, LPARAM Param) {
     DWORD pid = 0;
     GetWindowThreadProcessId(Wnd, &pid);
     wchar_t cls[64];
-    if ((!find->Pid || pid == find->Pid) && IsWindowVisible(Wnd) && GetClassNameW(Wnd, cls, 64) &&
-        wcscmp(cls, L"#32770") == 0) {
+    if (IsWindowVisible(Wnd) && GetClassNameW(Wnd, cls, 64) && wcscmp(cls, L"#32770") == 0 &&
+        (find->Pid ? pid == find->Pid : IsChildProcess(pid))) {
         find->Found = Wnd;
         return FALSE;
     }

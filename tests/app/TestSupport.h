@@ -22,12 +22,16 @@ struct TProcessResult {
 TProcessResult RunProcess(const std::wstring& CommandLine,
                           const std::map<std::wstring, std::wstring>& Env = {}, DWORD TimeoutMs = 60000);
 
+// Whether Pid is a process that this one started. Test programs run side by side, so a window finder must
+// never take another test program's windows for those of the program under test.
+bool IsChildProcess(DWORD Pid);
+
 // Runs the disabled test Name of this test program in a child process; True when it passed.
 bool RunTestInChild(const std::wstring& Name);
 
-// Waits on a helper thread for a dialog (class "#32770") of this process, or of any process when AnyProcess
-// is set, to appear; remembers the texts of its caption and controls; then, after Prepare has run on the
-// dialog, clicks the button ButtonId.
+// Waits on a helper thread for a dialog (class "#32770") of this process, or of a process it started when
+// AnyProcess is set, to appear; remembers the texts of its caption and controls; then, after Prepare has run
+// on the dialog, clicks the button ButtonId.
 class TDialogDriver {
 public:
     explicit TDialogDriver(int ButtonId, std::function<void(HWND)> Prepare = {}, bool AnyProcess = false,
