@@ -184,7 +184,12 @@ TDialogDriver::TDialogDriver(int ButtonId, std::function<void(HWND)> Prepare, bo
         if (Prepare) Prepare(find.Found);
         HWND button = GetDlgItem(find.Found, ButtonId);
         if (!button) return;
-        PostClick(button);
+        // A click posted while a loaded machine is still settling the dialog can be lost: click again until
+        // the dialog is gone, as a user would.
+        for (int attempt = 0; attempt < 5 && IsWindow(find.Found); ++attempt) {
+            PostClick(button);
+            for (int waited = 0; waited < 2000 && IsWindow(find.Found); waited += 20) Sleep(20);
+        }
         FDone = true;
     });
 }
