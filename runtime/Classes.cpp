@@ -1,12 +1,8 @@
 #include "runtime/Classes.h"
 
 #include <algorithm>
-#include <windows.h>
 
-static bool SameText(const std::wstring& a, const std::wstring& b) {
-    return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.data(), (int)a.size(), b.data(),
-                          (int)b.size()) == CSTR_EQUAL;
-}
+#include "runtime/SysUtils.h"
 
 // TPersistent
 
