@@ -174,23 +174,27 @@ void TCustomXMLTranslator::ApplyAttributes(TObject* Instance, TKitSimpleXMLElem*
         const TPropInfo* prop = GetPropInfoByName(Instance, attr->Name(), tkOrdinalsAndStrings);
         if (!prop || !prop->HasWriter() || InSkipList(Instance, attr->Name())) continue;
         const std::wstring& text = attr->Value();
-        switch (prop->Kind) {
-        case tkInteger:
-            if (std::wstring(prop->Name) == L"ShortCut")
-                SetOrdProp(Instance, prop, TextToShortCut(text) & 0xFFFF);
-            else
-                SetOrdProp(Instance, prop, (int32_t)StrToInt64Def(text, -1));
-            break;
-        case tkEnumeration:
-            if (int64_t v = EnumOrdinal(prop, text); v >= 0) SetOrdProp(Instance, prop, v);
-            break;
-        case tkSet:
-            SetSetPropFromString(Instance, prop, text);
-            break;
-        default:
-            SetUnicodeStrProp(Instance, prop, DoAnalyseSrt(text));
-            break;
-        }
+        if (prop->Kind == tkInteger && std::wstring(prop->Name) == L"ShortCut")
+            SetOrdProp(Instance, prop, TextToShortCut(text) & 0xFFFF);
+        else
+            ApplyValue(Instance, prop, text);
+    }
+}
+
+void TCustomXMLTranslator::ApplyValue(TObject* Instance, const TPropInfo* Prop, const std::wstring& Text) {
+    switch (Prop->Kind) {
+    case tkInteger:
+        SetOrdProp(Instance, Prop, (int32_t)StrToInt64Def(Text, -1));
+        break;
+    case tkEnumeration:
+        if (int64_t v = EnumOrdinal(Prop, Text); v >= 0) SetOrdProp(Instance, Prop, v);
+        break;
+    case tkSet:
+        SetSetPropFromString(Instance, Prop, Text);
+        break;
+    default:
+        SetUnicodeStrProp(Instance, Prop, DoAnalyseSrt(Text));
+        break;
     }
 }
 
@@ -203,26 +207,12 @@ void TCustomXMLTranslator::ApplyObject(TObject* Instance, TKitSimpleXMLElem* Ele
         const TPropInfo* prop =
             GetPropInfoByName(Instance, child->Name(), tkOrdinalsAndStrings | TypeKinds(tkClass));
         if (!prop || !prop->HasWriter() || InSkipList(Instance, child->Name())) continue;
-        const std::wstring& text = child->Value();
-        switch (prop->Kind) {
-        case tkInteger:
-            SetOrdProp(Instance, prop, (int32_t)StrToInt64Def(text, -1));
-            break;
-        case tkEnumeration:
-            if (int64_t v = EnumOrdinal(prop, text); v >= 0) SetOrdProp(Instance, prop, v);
-            break;
-        case tkSet:
-            SetSetPropFromString(Instance, prop, text);
-            break;
-        case tkClass: {
+        if (prop->Kind == tkClass) {
             TObject* obj = GetObjectProp(Instance, prop);
             ApplyAttributes(obj, child);
             ApplyObject(obj, child);
-            break;
-        }
-        default:
-            SetUnicodeStrProp(Instance, prop, DoAnalyseSrt(text));
-            break;
+        } else {
+            ApplyValue(Instance, prop, child->Value());
         }
     }
 }

@@ -61,6 +61,8 @@ public:
 protected:
     void ApplyAttributes(TObject* Instance, TKitSimpleXMLElem* Elem);
     void ApplyObject(TObject* Instance, TKitSimpleXMLElem* Elem);
+    // An integer, enumeration, set or string property set from its text.
+    void ApplyValue(TObject* Instance, const TPropInfo* Prop, const std::wstring& Text);
     void ApplyStrings(TStrings* Strings, TKitSimpleXMLElem* Elem);
     void ApplyTreeNodes(TObject* Nodes, TKitSimpleXMLElem* Elem);
     void ApplyListItems(TObject* Items, TKitSimpleXMLElem* Elem);
