@@ -231,6 +231,7 @@ private:
     void AddFolderChain(const AnsiString& Name, uint16_t Attr, TDateTime Date);
     void WalkFolder(const AnsiString& Folder, const AnsiString& RootFolder, const AnsiString& WildCard,
                     bool WithSubFolders);
+    // Removes the entries at the ascending Indexes, rewrites the archive once, then fires change 3.
     void RemoveInOnePass(const std::vector<int>& Indexes);
 
     TOxZip* FParent;

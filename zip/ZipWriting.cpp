@@ -307,16 +307,22 @@ bool TOxZipEntries::AddFilesAndFolders(TStrings* FileNames, const AnsiString& Ro
 
 void TOxZipEntries::RemoveInOnePass(const std::vector<int>& Indexes) {
     TOxZip* z = FParent;
-    int n = 0;
-    for (auto it = Indexes.rbegin(); it != Indexes.rend(); ++it) {
-        Delete(*it);
-        if (z->OnRemoveItems) z->OnRemoveItems(z, ++n, (int64_t)Indexes.size());
+    try {
+        TBatch batch(z->FBatchMode);
+        int n = 0;
+        for (auto it = Indexes.rbegin(); it != Indexes.rend(); ++it) {
+            Delete(*it);
+            if (z->OnRemoveItems) z->OnRemoveItems(z, ++n, (int64_t)Indexes.size());
+        }
+        WriteArchiveAnew(true);
+    } catch (...) {
+        z->DoChange(z, 3);
+        throw;
     }
-    WriteArchiveAnew(true);
+    z->DoChange(z, 3);
 }
 
 void TOxZipEntries::RemoveFiles(TList* List) {
-    TOxZip* z = FParent;
     if (List->Count() == 1) {
         Remove((int)(intptr_t)List->Get(0));
         return;
@@ -328,29 +334,14 @@ void TOxZipEntries::RemoveFiles(TList* List) {
     indexes.erase(std::unique(indexes.begin(), indexes.end()), indexes.end());
     for (int i : indexes)
         if (i < 0 || i >= Count()) RaiseListIndexError(i);
-    try {
-        TBatch batch(z->FBatchMode);
-        RemoveInOnePass(indexes);
-    } catch (...) {
-        z->DoChange(z, 3);
-        throw;
-    }
-    z->DoChange(z, 3);
+    RemoveInOnePass(indexes);
 }
 
 void TOxZipEntries::RemoveSelected() {
-    TOxZip* z = FParent;
     std::vector<int> indexes;
     for (int i = 0; i < Count(); ++i)
         if (Items(i)->Selected()) indexes.push_back(i);
-    try {
-        TBatch batch(z->FBatchMode);
-        RemoveInOnePass(indexes);
-    } catch (...) {
-        z->DoChange(z, 3);
-        throw;
-    }
-    z->DoChange(z, 3);
+    RemoveInOnePass(indexes);
 }
 
 // Renaming and folders
