@@ -2,8 +2,9 @@
 
 #include <windows.h>
 
-#include "app/Setup.Core.h"
-#include "app/System.Application.Extended.h"
+#include "app/core/Setup.Core.h"
+#include "app/core/System.Application.Extended.h"
+#include "app/engine/Setup.Installation.h"
 #include "app/engine/Setup.UnInstallation.h"
 #include "app/ui/ui.window.main.h"
 #include "runtime/Files.h"
@@ -53,9 +54,11 @@ void CSetup::Main() {
         // The window translates itself and shows its preparation page while it is made.
         Application->CreateForm(MainWindow);
         MainWindow->Show();
-        // The engine of the mode comes in here: CInstallation::Run() in mode 0, CUnInstallation::Run() in
-        // mode 2. Until then the window stays until the user closes it.
-        CSetupCore::WaitForUser();
+        if (SetupRunMode == 0)
+            CInstallation::Run();
+        else
+            // The uninstallation engine comes in here; until then the window stays until the user closes it.
+            CSetupCore::WaitForUser();
     }
     DeleteTempFolder();
 }

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "app/System.Application.Extended.h"
+#include "app/core/System.Application.Extended.h"
 #include "net/Setup.Servers.h"
 #include "runtime/Files.h"
 #include "runtime/Streams.h"

@@ -1,6 +1,6 @@
 #include "app/engine/Setup.Worker.h"
 
-#include "app/Setup.Core.h"
+#include "app/core/Setup.Core.h"
 #include "runtime/Threads.h"
 #include "runtime/gui/Application.h"
 

@@ -4,7 +4,7 @@
 #include <versionhelpers.h>
 
 #include "app/Setup.Application.h"
-#include "app/Setup.Core.h"
+#include "app/core/Setup.Core.h"
 #include "app/Tlv.Code.Components.VirtualStringList.h"
 #include "app/engine/Setup.Translator.h"
 #include "net/Setup.Servers.h"

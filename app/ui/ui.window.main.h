@@ -4,12 +4,15 @@
 #include <memory>
 #include <string>
 
+#include "app/core/Setup.Core.h"
+#include "net/Setup.Network.h"
 #include "runtime/gui/ExtCtrls.h"
 #include "runtime/gui/Forms.h"
 #include "runtime/gui/StdCtrls.h"
 
 class TVirtualStringList;
 class TSource;
+class TListBox;
 
 class TMainWindow : public TForm {
     ZRX_CLASS(TMainWindow, TForm)
@@ -38,6 +41,36 @@ public:
     void page_Prepare();
     void page_NoInternet();
     void page_final(bool IsSuccessfully);
+
+    // Progress pages: each returns the three download callbacks, which run on the main thread.
+    void page_Install(TProgressProc& onWorkBegin, TProgressProc& onWork, TProgressEndProc& onWorkEnd);
+    // Turns the choice page into the local-installation progress page; the result is the target folder.
+    std::wstring page_MakeLocalInstallation2(TProgressProc& onWorkBegin, TProgressProc& onWork,
+                                             TProgressEndProc& onWorkEnd);
+    void page_MakeLocalInstallation3();
+
+    // Language and licence pages.
+    void page_SelectLang();
+    void FillLanguageList(TListBox* Box);
+    void LangRadioClick(TObject* Sender);
+    void SelectLangNextClick(TObject* Sender);
+    void page_EULA();
+    void AcceptEULAClick(TObject* Sender);
+    void EULANextClick(TObject* Sender);
+
+    // Choice page and install confirmation.
+    void page_FirstChoose(bool bIsLocalInstallation);
+    void ChoiceRadioClick(TObject* Sender);
+    void BrowsePathClick(TObject* Sender);
+    void FirstChooseNextClick(TObject* Sender);
+    void ConfirmInstallClick(TObject* Sender);
+    void MakeInstallNowClick(TObject* Sender);
+    void ReadInstallOptions(TInstallationOptions& Options);
+
+    // Uninstall pages.
+    void page_UninstallFirstPage(bool bCanUninstall, bool bShowBetaButton);
+    void page_UninstallProgress();
+    void page_UninstallDone();
 
     void NextClick(TObject* Sender);
     void ExitClick(TObject* Sender);

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
-#include "app/Setup.Core.h"
+#include "app/core/Setup.Core.h"
 #include "runtime/gui/Application.h"
 #include "runtime/gui/Forms.h"
 

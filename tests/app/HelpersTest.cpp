@@ -4,7 +4,7 @@
 #include <shlobj.h>
 
 #include "TestSupport.h"
-#include "app/System.Application.Extended.h"
+#include "app/core/System.Application.Extended.h"
 #include "runtime/Files.h"
 #include "runtime/gui/Application.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app/Setup.Application.h"
-#include "app/System.Application.Extended.h"
+#include "app/core/System.Application.Extended.h"
 #include "runtime/Files.h"
 #include "runtime/gui/Application.h"
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
-#include "app/System.Application.Extended.h"
+#include "app/core/System.Application.Extended.h"
 #include "runtime/Files.h"
 #include "runtime/gui/Application.h"
 

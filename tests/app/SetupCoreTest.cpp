@@ -4,8 +4,8 @@
 #include <shlobj.h>
 
 #include "TestSupport.h"
-#include "app/Setup.Core.h"
-#include "app/System.Application.Extended.h"
+#include "app/core/Setup.Core.h"
+#include "app/core/System.Application.Extended.h"
 #include "app/Tlv.Code.Components.VirtualStringList.h"
 #include "runtime/Files.h"
 #include "runtime/gui/Application.h"

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/System.Application.Extended.h"
+#include "app/core/System.Application.Extended.h"
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 2) return 2;

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "app/Setup.Core.h"
+#include "app/core/Setup.Core.h"
 #include "app/engine/Setup.Worker.h"
 #include "runtime/Threads.h"
 #include "runtime/gui/Application.h"

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/Setup.Application.h"
-#include "app/Setup.Core.h"
+#include "app/core/Setup.Core.h"
 #include "app/Tlv.Code.Components.VirtualStringList.h"
 #include "app/engine/Setup.Translator.h"
 #include "app/ui/ui.window.main.h"

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "app/Setup.Application.h"
-#include "app/Setup.Core.h"
+#include "app/core/Setup.Core.h"
 #include "app/ui/ui.window.main.h"
 #include "runtime/gui/Application.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "NetTestSupport.h"
-#include "app/System.Application.Extended.h"
+#include "app/core/System.Application.Extended.h"
 #include "net/Setup.Servers.h"
 #include "net/Setup.Source.h"
 #include "runtime/Files.h"

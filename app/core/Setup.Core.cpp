@@ -1,10 +1,10 @@
-#include "app/Setup.Core.h"
+#include "app/core/Setup.Core.h"
 
 #include <windows.h>
 
 #include <shlobj.h>
 
-#include "app/System.Application.Extended.h"
+#include "app/core/System.Application.Extended.h"
 #include "runtime/gui/Application.h"
 
 std::wstring PageChoice;

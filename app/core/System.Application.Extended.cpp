@@ -1,4 +1,4 @@
-#include "app/System.Application.Extended.h"
+#include "app/core/System.Application.Extended.h"
 
 #include <shlobj.h>
 
