@@ -48,6 +48,7 @@ std::string Utf8(const std::wstring& S) {
 // A ZIP archive of stored entries, written byte by byte so that a test can damage exactly what it means to.
 struct TZipEntry {
     std::string Name, Data;
+    uint32_t Attributes = FILE_ATTRIBUTE_ARCHIVE;
 };
 void Put16(std::string& S, uint32_t V) {
     S += char(V & 0xFF);
@@ -72,7 +73,7 @@ std::string MakeZip(const std::vector<TZipEntry>& Entries) {
             Put32(central, 0x21 << 16);
         Put32(central, crc), Put32(central, (uint32_t)e.Data.size()), Put32(central, (uint32_t)e.Data.size());
         Put16(central, (uint32_t)e.Name.size()), Put16(central, 0), Put16(central, 0), Put16(central, 0);
-        Put16(central, 0), Put32(central, 0x20), Put32(central, offset);
+        Put16(central, 0), Put32(central, e.Attributes), Put32(central, offset);
         central += e.Name;
     }
     const uint32_t start = (uint32_t)out.size();
@@ -239,19 +240,24 @@ TEST_F(InstallWorkerTest, APackageWithoutCoreXmlStillGetsOneAndTheKeyStillGoesTo
 
 TEST_F(InstallWorkerTest, ASecondInstallationReplacesFilesKeyAndSettings) {
     const std::string core = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<core mode=\"fast\"/>\r\n";
-    Package({{"Zorvex.exe", "version one"}, {"Core.xml", core}});
+    // A read-only file of the package is replaced like any other.
+    Package(
+        {{"Zorvex.exe", "version one"}, {"Core.xml", core}, {"readme.txt", "one", FILE_ATTRIBUTE_READONLY}});
     ASSERT_TRUE(Install());
+    EXPECT_TRUE(GetFileAttributesW((Job.U(vsInstallPath) + L"readme.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
     const std::wstring firstKey = RegistryKey(Job.KeyValueName);
     // The tool changes its settings meanwhile; an old desktop link stays when none is chosen now.
     WriteBytes(Job.U(vsAppConfigXML), "<zrx><global><lang>ru_RU</lang><theme>dark</theme></global></zrx>");
     WriteBytes(Job.U(vsDesktopLink), "old link");
 
-    Package({{"Zorvex.exe", "version two"}, {"Core.xml", core}});
+    Package(
+        {{"Zorvex.exe", "version two"}, {"Core.xml", core}, {"readme.txt", "two", FILE_ATTRIBUTE_READONLY}});
     Job.LangID = L"de_DE";
     ASSERT_TRUE(Install());
     const std::wstring secondKey = RegistryKey(Job.KeyValueName);
     EXPECT_NE(secondKey, firstKey);
     EXPECT_EQ(ReadBytes(Job.U(vsInstallPath) + L"Zorvex.exe"), "version two");
+    EXPECT_EQ(ReadBytes(Job.U(vsInstallPath) + L"readme.txt"), "two");
     const std::string coreXml = ReadBytes(Job.U(vsAppCoreXML));
     EXPECT_NE(coreXml.find("key=\"" + Utf8(secondKey) + "\""), std::string::npos) << coreXml;
     EXPECT_NE(coreXml.find("mode=\"fast\""), std::string::npos) << coreXml;
