@@ -72,6 +72,9 @@ void TLabel::SetWordWrap(bool Value) {
 }
 
 void TLabel::TextChanged() {
+    // The window text follows the caption, so that what reads the window (accessibility, test drivers)
+    // sees what the label shows.
+    TWinControl::TextChanged();
     AdjustBounds();
     Repaint();
 }
