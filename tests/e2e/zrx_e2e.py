@@ -57,7 +57,7 @@ for and what the window showed instead):
         progress bar, "readonly" for a read-only edit box)
     control(name_or_caption) -> Control|None (no waiting)
     wait_control(name_or_caption, text=None, contains=None, enabled=None, visible=True, checked=None,
-                 gone=False) -> Control
+                 gone=False) -> Control  (visible=None: hidden or not)
     click(name_or_caption) -> Control (waits until it is visible and enabled; the click is posted)
     answer("yes"|"no"|"ok"|"cancel") -> (caption, text) of the setup's next message box
     choose_folder(path|None) -> (caption, text) of the folder dialog; a path (unix or Windows) is chosen and
@@ -349,8 +349,10 @@ class Setup:
         args = ["wait", key]
         if gone:
             args.append("--gone")
-        else:
+        elif visible is not None:
             args += ["--visible", "1" if visible else "0"]
+        else:
+            args.append("--exists")
         for option, value in (("--text", text), ("--contains", contains)):
             if value is not None:
                 args += [option, value]

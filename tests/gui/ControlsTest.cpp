@@ -230,6 +230,11 @@ TEST_F(FormFixture, WindowsPublishTheComponentNameAndClassToOtherProcesses) {
     l->SetParent(form.get());
     EXPECT_EQ(published(l->Handle(), L"ComponentName"), L"lbTitle");
     EXPECT_EQ(published(l->Handle(), L"ComponentClass"), L"TLabel");
+    // A label's window text follows its caption.
+    l->SetCaption(L"Choose the installation you want");
+    wchar_t text[64] = {};
+    GetWindowTextW(l->Handle(), text, 64);
+    EXPECT_STREQ(text, L"Choose the installation you want");
 }
 
 TEST(Screen, ListsTheOpenFormsInOrder) {

@@ -16,8 +16,9 @@ commands:
   controls [--all]            prints one line per visible (or every) control:
                               name class parent x y w h visible enabled checked value text
   control NAME|CAPTION        prints the line of that control (no waiting)
-  wait NAME|CAPTION [--text T] [--contains T] [--enabled 0|1] [--visible 0|1] [--checked 0|1] [--gone]
-                              waits until the control exists and is visible (or as given); prints its line
+  wait NAME|CAPTION [--text T] [--contains T] [--enabled 0|1] [--visible 0|1] [--checked 0|1] [--exists]
+                   [--gone]   waits until the control is visible (or as given; --exists: hidden or not, --gone:
+                              missing or hidden); prints its line
   click NAME|CAPTION          waits until it is visible and enabled, then clicks it; prints its line
   answer yes|no|ok|cancel     waits for a message box of the program, prints: caption text, presses the button
   folder PATH | folder --cancel
@@ -35,7 +36,7 @@ struct TArgs {
     std::map<std::wstring, std::wstring> Options; // "--name" -> value ("" for flags)
 };
 
-const wchar_t* const Flags[] = {L"--all", L"--gone", L"--cancel"};
+const wchar_t* const Flags[] = {L"--all", L"--gone", L"--exists", L"--cancel"};
 
 TArgs Parse(int argc, wchar_t** argv) {
     TArgs a;
@@ -97,7 +98,7 @@ struct TExpectation {
     bool Met(const TControlInfo* C) const {
         if (Has(A, L"--gone")) return !C || !C->Visible;
         if (!C) return false;
-        if (C->Visible != (Option(A, L"--visible", L"1") == L"1")) return false;
+        if (!Has(A, L"--exists") && C->Visible != (Option(A, L"--visible", L"1") == L"1")) return false;
         if (Has(A, L"--enabled") && C->Enabled != (Option(A, L"--enabled") == L"1")) return false;
         if (Has(A, L"--checked") && C->Checked != _wtoi(Option(A, L"--checked").c_str())) return false;
         if (Has(A, L"--text") && C->Text != Option(A, L"--text")) return false;
@@ -108,7 +109,10 @@ struct TExpectation {
     std::wstring Describe(const std::wstring& Key) const {
         std::wstring s = L"the control '" + Key + L"'";
         if (Has(A, L"--gone")) return s + L" to be gone or hidden";
-        s += Option(A, L"--visible", L"1") == L"1" ? L" to be visible" : L" to exist hidden";
+        if (Has(A, L"--exists"))
+            s += L" to exist";
+        else
+            s += Option(A, L"--visible", L"1") == L"1" ? L" to be visible" : L" to exist hidden";
         if (Has(A, L"--enabled")) s += Option(A, L"--enabled") == L"1" ? L", enabled" : L", disabled";
         if (Has(A, L"--checked")) s += L", checked state " + Option(A, L"--checked");
         if (Has(A, L"--text")) s += L", with the text '" + Escape(Option(A, L"--text")) + L"'";
