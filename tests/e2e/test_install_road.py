@@ -4,8 +4,8 @@ the window at every wait."""
 import os
 import time
 
-import make_sample
 import zrx_e2e
+from zrx_e2e import make_sample
 
 SUCCESS = "Installation of Zorvex has been completed successfully."
 CANCELLED = "Zorvex installation has been cancelled."
