@@ -52,7 +52,8 @@ double TimeToText(const std::wstring& Exe, std::wstring CommandLine) {
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
     double start = Now();
-    if (!CreateProcessW(Exe.c_str(), CommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    if (!CreateProcessW(Exe.c_str(), CommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                        &pi)) {
         fwprintf(stderr, L"cannot start %ls (%lu)\n", Exe.c_str(), GetLastError());
         return -1;
     }
@@ -107,8 +108,8 @@ int wmain(int argc, wchar_t** argv) {
     const wchar_t* names[2] = {L"setup", L"yardstick"};
     for (int k = 0; k < 2; ++k) {
         auto [lo, hi] = std::minmax_element(times[k].begin(), times[k].end());
-        wprintf(L"%-9ls start to text over %d runs: median %6.1f ms (min %.1f, max %.1f)  %ls\n", names[k], runs,
-                Median(times[k]), *lo, *hi, exe[k].c_str());
+        wprintf(L"%-9ls start to text over %d runs: median %6.1f ms (min %.1f, max %.1f)  %ls\n", names[k],
+                runs, Median(times[k]), *lo, *hi, exe[k].c_str());
     }
     wprintf(L"ratio setup / yardstick (medians): %.2f\n", Median(times[0]) / Median(times[1]));
     return 0;

@@ -15,8 +15,9 @@ int WINAPI wWinMain(HINSTANCE Instance, HINSTANCE, PWSTR, int Show) {
     wc.hbrBackground = (HBRUSH)GetStockObject(WHITE_BRUSH);
     wc.lpszClassName = L"MinimalWindow";
     RegisterClassW(&wc);
-    HWND wnd = CreateWindowExW(0, wc.lpszClassName, L"Minimal window", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU,
-                               CW_USEDEFAULT, CW_USEDEFAULT, 616, 500, nullptr, nullptr, Instance, nullptr);
+    HWND wnd =
+        CreateWindowExW(0, wc.lpszClassName, L"Minimal window", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU,
+                        CW_USEDEFAULT, CW_USEDEFAULT, 616, 500, nullptr, nullptr, Instance, nullptr);
     CreateWindowExW(0, L"STATIC", L"Please wait while setup prepares the necessary files.",
                     WS_CHILD | WS_VISIBLE | SS_CENTER, 0, 220, 610, 50, wnd, nullptr, Instance, nullptr);
     ShowWindow(wnd, Show);
