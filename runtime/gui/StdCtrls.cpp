@@ -72,8 +72,7 @@ void TLabel::SetWordWrap(bool Value) {
 }
 
 void TLabel::TextChanged() {
-    // The window text follows the caption, so that what reads the window (accessibility, test drivers)
-    // sees what the label shows.
+    // The label paints its caption itself; its window text is for other processes that read it.
     TWinControl::TextChanged();
     AdjustBounds();
     Repaint();
