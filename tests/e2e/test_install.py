@@ -79,14 +79,8 @@ class InstallCase(zrx_e2e.ZrxTestCase):
     def install(self, stream=MAIN, desktop=False, run_after=True, shot=None):
         self.finish(self.walk(stream, desktop, run_after), stream, shot=shot)
 
-    def wait_for_tool(self, count=1, timeout=30):
-        deadline = time.time() + timeout
-        while time.time() < deadline:
-            runs = [r for r in self.standin_log() if r[0].lower() == "zorvex.exe"]
-            if len(runs) >= count:
-                return runs
-            time.sleep(0.2)
-        self.fail("the tool was not started (%d runs expected): %s" % (count, self.standin_log()))
+    def tool_runs(self, wait=False):
+        return [s for s in self.standin_log(wait_for="Zorvex.exe" if wait else None) if s[0] == "Zorvex.exe"]
 
     def package_entries(self, stream):
         with zipfile.ZipFile(os.path.join(self.server.folder(stream.base), "zrxsetup.zip")) as z:
@@ -146,7 +140,7 @@ class FullInstallation(InstallCase):
         self.start_server()
         self.install(MAIN, desktop=True, shot="install-success")
         self.check_installation(MAIN, desktop=True)
-        (name, command_line, hidden), = self.wait_for_tool()
+        (name, command_line, hidden), = self.tool_runs(wait=True)
         self.assertIn("Talvenor\\Apps\\Zorvex\\Zorvex.exe", command_line)
 
     def test_beta_stream_without_desktop_link_and_without_starting_the_tool(self):
@@ -156,7 +150,7 @@ class FullInstallation(InstallCase):
         self.assertFalse(os.path.exists(self.install_dir(MAIN)))
         self.assertIsNone(self.reg_query(KEY, "key"))
         time.sleep(1)  # the tool would have started right after the final page
-        self.assertEqual(self.standin_log(), [])
+        self.assertEqual(self.tool_runs(), [])
 
     def test_a_package_without_core_xml(self):
         self.start_server(core_xml=None)
@@ -169,7 +163,7 @@ class FullInstallation(InstallCase):
 
 class OverAndBeside(InstallCase):
     def test_a_second_installation_replaces_files_key_and_settings(self):
-        server = self.start_server()
+        self.start_server()
         self.install(MAIN, run_after=False)
         first_key = self.reg_query(KEY, "key")
         # The tool's own settings and a file of an older package.
@@ -192,13 +186,12 @@ class OverAndBeside(InstallCase):
 
         # The beta stream's Start-menu link starts its uninstaller.
         link = self.read_link(self.path("programs", BETA.group, "Uninstall %s.lnk" % BETA.app))
-        uninstaller = self.launch(link["arguments"], exe=self.unix_path(link["target"]), wait=False)
-        remover = zrx_e2e.Setup(self, uninstaller.process, "zrx-uninstall.exe")
-        self._programs.add("zrx-uninstall.exe")
-        remover.wait_window(timeout=60)
+        self.launch(link["arguments"], exe=self.unix_path(link["target"]), wait=False)
+        remover = self.attach("zrx-uninstall.exe")
         remover.click("btnUninstallBeta", timeout=60)
         remover.wait_control("lbSad", timeout=120)
         remover.click("btnNext")
+        self.assertEqual(remover.wait_exit(), 0)
 
         self.wait_gone(self.install_dir(BETA))
         self.assertFalse(os.path.exists(self.config_dir(BETA)))
@@ -208,8 +201,8 @@ class OverAndBeside(InstallCase):
         self.assertEqual(self.snapshot(MAIN), main_files)
         self.assertEqual(self.reg_query(KEY, "key"), main_key)
         run = self.read_link(self.path("programs", MAIN.group, "Run Zorvex.lnk"))
-        self.session.wine(["start", "/wait", "/unix", self.unix_path(run["target"])])
-        self.wait_for_tool()
+        self.session.wine(["start", "/unix", self.unix_path(run["target"])])
+        self.tool_runs(wait=True)
 
     def snapshot(self, stream):
         files = {}
@@ -256,10 +249,11 @@ class BadPackages(InstallCase):
         for path in escaped:
             self.assertFalse(os.path.exists(path), path)
         self.assertFalse(os.path.exists(self.working_folder()))
-        self.assertEqual(self.standin_log(), [])
+        self.assertEqual(self.tool_runs(), [])
 
         # The next run installs over the remains.
-        good = open(os.path.join(server.folder("beta"), "zrxsetup.zip"), "rb").read()
+        with open(os.path.join(server.folder("beta"), "zrxsetup.zip"), "rb") as f:
+            good = f.read()
         for base in ("main", "mirror"):
             server.put(base, "zrxsetup.zip", good)
         self.install(MAIN, run_after=False)
