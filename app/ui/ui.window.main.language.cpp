@@ -93,10 +93,10 @@ void TMainWindow::page_EULA() {
     auto* text = new TLabel(this);
     text->SetParent(this);
     text->SetName(L"lbText2");
-    text->SetCaption(IS(4));
     text->SetAutoSize(false);
     text->SetWordWrap(true);
     text->SetBounds(46, 88, width, 42);
+    text->SetCaption(IS(4));
 
     auto* browser = new TWebBrowser(this);
     browser->SetParent(this);

@@ -18,6 +18,12 @@ std::vector<TRadioButton*> Radios(TMainWindow& W) {
     return radios;
 }
 
+TWebBrowser* Viewer(TMainWindow& W) {
+    for (int i = 0; i < W.ControlCount(); ++i)
+        if (auto* b = dynamic_cast<TWebBrowser*>(W.Controls(i))) return b;
+    return nullptr;
+}
+
 const char* const TwoLanguages = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
                                  "<languages>\r\n"
                                  "  <lang id=\"en_GB\">2057</lang>\r\n"
@@ -147,9 +153,7 @@ TEST_F(LicencePage, ShowsTheDownloadedTermsAndTheAcceptBoxGuardsNext) {
     EXPECT_TRUE(text->WordWrap());
     EXPECT_EQ(text->Caption().rfind(L"To continue you must accept the terms of this agreement.", 0), 0u);
 
-    TWebBrowser* browser = nullptr;
-    for (int i = 0; i < w->ControlCount(); ++i)
-        if (auto* b = dynamic_cast<TWebBrowser*>(w->Controls(i))) browser = b;
+    TWebBrowser* browser = Viewer(*w);
     ASSERT_NE(browser, nullptr);
     ExpectBounds(browser, 46, 138, 518, 274);
     EXPECT_TRUE(IsWindowVisible(browser->Handle()));
@@ -181,9 +185,7 @@ TEST_F(LicencePage, ShowsTheBuiltInTermsWhenTheDownloadFailed) {
         Source->RequestResource(std::wstring(L"EULA_") + lang);
         auto w = Make();
         w->page_EULA();
-        TWebBrowser* browser = nullptr;
-        for (int i = 0; i < w->ControlCount(); ++i)
-            if (auto* b = dynamic_cast<TWebBrowser*>(w->Controls(i))) browser = b;
+        TWebBrowser* browser = Viewer(*w);
         ASSERT_NE(browser, nullptr);
         const std::wstring terms = browser->PlainText();
         EXPECT_NE(terms.find(UILanguage == L"en_GB" ? L"Zorvex End-User Licence Agreement" : L"Zorvex"),
@@ -192,3 +194,4 @@ TEST_F(LicencePage, ShowsTheBuiltInTermsWhenTheDownloadFailed) {
         EXPECT_EQ(terms.find(L"<"), std::wstring::npos); // formatted, not shown as markup
     }
 }
+
