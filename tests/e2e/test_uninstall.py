@@ -66,8 +66,8 @@ class Uninstall(zrx_e2e.ZrxTestCase):
     def remove(self, setup, button, shots=None, lang="en_GB"):
         """Clicks button, follows the progress page to the done page; returns the seconds in between."""
         t = TEXTS[lang]
-        setup.click(button)
         started = time.monotonic()
+        setup.click(button)
         bar = setup.wait_control("PB")
         self.assertEqual(bar.value, "marquee")
         self.assertEqual((bar.x, bar.y, bar.w), (46, 260, 518))
