@@ -57,8 +57,7 @@ void CSetup::Main() {
         if (SetupRunMode == 0)
             CInstallation::Run();
         else
-            // The uninstallation engine comes in here; until then the window stays until the user closes it.
-            CSetupCore::WaitForUser();
+            CUnInstallation::Run();
     }
     DeleteTempFolder();
 }

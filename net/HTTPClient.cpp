@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <algorithm>
+#include <chrono>
 #include <memory>
 #include <vector>
 
@@ -85,6 +87,30 @@ std::wstring CombineUrl(const std::wstring& Base, const std::wstring& Relative) 
     return std::wstring(buffer.data(), size);
 }
 
+// The size of the next read. Asked how much has arrived, the client counts only its own small buffer, and
+// a read waits until it has every byte asked for. So while less than that buffer arrives between reads
+// (a slow link), each read takes just what has arrived; while the buffer comes full (the link outpaces the
+// reads), the size doubles as long as reads come back at once and halves when a read had to wait.
+class TReadSize {
+public:
+    DWORD For(DWORD Arrived) {
+        if (Arrived < ClientBuffer) FWanted = 0;
+        return std::min<DWORD>(std::max(FWanted, Arrived), THTTPClient::MaxBlockSize);
+    }
+    void Took(DWORD Size, std::chrono::steady_clock::duration Time) {
+        if (Size < ClientBuffer) return;
+        if (Time < Window / 2)
+            FWanted = std::min<DWORD>(Size * 2, THTTPClient::MaxBlockSize);
+        else if (Time > Window)
+            FWanted = Size / 2;
+    }
+
+private:
+    static constexpr DWORD ClientBuffer = 8192;
+    static constexpr std::chrono::milliseconds Window{20};
+    DWORD FWanted = 0;
+};
+
 } // namespace
 
 void THTTPClient::Get(const std::wstring& URL, TStream* Stream) {
@@ -126,13 +152,22 @@ void THTTPClient::Get(const std::wstring& URL, TStream* Stream) {
     const int64_t expected = QueryContentLength(reply.get());
     if (OnWorkBegin) OnWorkBegin(this, wmRead, expected < 0 ? 0 : expected);
     try {
-        std::vector<uint8_t> block(BlockSize);
+        std::vector<uint8_t> block;
+        TReadSize readSize;
         int64_t total = 0;
         for (;;) {
+            const auto start = std::chrono::steady_clock::now();
+            // Waits for the next bytes; 0 at the end of the body.
             DWORD n = 0;
-            if (!InternetReadFile(reply.get(), block.data(), BlockSize, &n))
+            if (!InternetQueryDataAvailable(reply.get(), &n, 0, 0))
                 RaiseLastError(L"Reading the reply failed");
             if (n == 0) break;
+            n = readSize.For(n);
+            if (block.size() < n) block.resize(n);
+            if (!InternetReadFile(reply.get(), block.data(), n, &n))
+                RaiseLastError(L"Reading the reply failed");
+            if (n == 0) break;
+            readSize.Took(n, std::chrono::steady_clock::now() - start);
             Stream->WriteBuffer(block.data(), (int32_t)n);
             total += n;
             if (OnWork) OnWork(this, wmRead, total);

@@ -48,8 +48,10 @@ public:
     using TWorkEvent = std::function<void(TObject* Sender, TWorkMode AWorkMode, int64_t AWorkCount)>;
     using TWorkEndEvent = std::function<void(TObject* Sender, TWorkMode AWorkMode)>;
 
-    // Size of the blocks the body is read in; each block is one work event.
-    static constexpr uint32_t BlockSize = 64 * 1024;
+    // The body is read in blocks of what has arrived, up to this size; each block is one work event. A fast
+    // link so gives few large events (each read has a high fixed cost under Wine), a slow one an event for
+    // every arrival.
+    static constexpr uint32_t MaxBlockSize = 4 * 1024 * 1024;
     // Redirects followed before the request fails.
     static constexpr int RedirectMaximum = 15;
 

@@ -6,7 +6,9 @@
 
 namespace {
 
-wchar_t LowerCaseMap[65536];
+// Kept for the life of the process, on the heap: a zero-filled array of this size would take 128 KB of the
+// program file.
+wchar_t* LowerCaseMap = nullptr;
 std::atomic<bool> CaseTablesBuilt{false};
 std::once_flag CaseTablesOnce;
 
@@ -17,6 +19,7 @@ std::once_flag CaseTablesOnce;
 
 void BuildCaseTables() {
     std::call_once(CaseTablesOnce, [] {
+        LowerCaseMap = new wchar_t[65536];
         for (uint32_t u = 0; u < 65536; ++u) {
             wchar_t unit = wchar_t(u);
             CharLowerBuffW(&unit, 1);

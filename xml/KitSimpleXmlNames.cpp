@@ -4,21 +4,22 @@
 #include <windows.h>
 
 namespace {
-struct TUpperTable {
-    wchar_t Map[65536];
-    TUpperTable() {
-        for (unsigned u = 0; u < 65536; ++u) {
-            wchar_t c = (wchar_t)u;
-            CharUpperBuffW(&c, 1);
-            Map[u] = c;
-        }
+// Kept for the life of the process, on the heap: a zero-filled array of this size would take 128 KB of the
+// program file.
+const wchar_t* BuildUpperTable() {
+    auto* map = new wchar_t[65536];
+    for (unsigned u = 0; u < 65536; ++u) {
+        wchar_t c = (wchar_t)u;
+        CharUpperBuffW(&c, 1);
+        map[u] = c;
     }
-};
+    return map;
+}
 } // namespace
 
 wchar_t TKitNameList::UpperUnit(wchar_t Unit) {
-    static const TUpperTable table;
-    return table.Map[(uint16_t)Unit];
+    static const wchar_t* const table = BuildUpperTable();
+    return table[(uint16_t)Unit];
 }
 
 std::wstring TKitNameList::Upper(const std::wstring& S) {

@@ -1,6 +1,192 @@
-#include "app/engine/Setup.Installation.h"
+#include "app/engine/Setup.InstallWorker.h"
 
-// Placeholder until the install worker lands.
-bool CInstallation::Install() {
-    return false;
+#include <windows.h>
+
+#include <objbase.h>
+
+#include "app/Setup.Application.h"
+#include "app/Tlv.Code.Components.VirtualStringList.h"
+#include "app/core/System.Application.Extended.h"
+#include "app/engine/Setup.Installation.h"
+#include "app/engine/Setup.Worker.h"
+#include "app/ui/ui.window.main.h"
+#include "net/Setup.Servers.h"
+#include "net/Setup.Source.h"
+#include "runtime/Files.h"
+#include "runtime/SysUtils.h"
+#include "runtime/gui/Application.h"
+#include "xml/ExSimpleXMLUnit.h"
+#include "zip/Common.ZipIO.h"
+
+namespace {
+
+// The package's names and folders go to the ZIP component in the system ANSI code page.
+AnsiString ToAnsi(const std::wstring& S) {
+    if (S.empty()) return {};
+    int n = WideCharToMultiByte(CP_ACP, 0, S.data(), (int)S.size(), nullptr, 0, nullptr, nullptr);
+    AnsiString out(n, '\0');
+    WideCharToMultiByte(CP_ACP, 0, S.data(), (int)S.size(), out.data(), n, nullptr, nullptr);
+    return out;
 }
+
+// One ASCII line with CR LF; the first line of an installation replaces the old log. The log only tells
+// where an installation stopped, so a log that cannot be written never stops one.
+void Log(const TInstallJob& Job, const char* Line, bool First = false) {
+    HANDLE f = CreateFileW(Job.FInstallLog.c_str(), First ? GENERIC_WRITE : FILE_APPEND_DATA, FILE_SHARE_READ,
+                           nullptr, First ? CREATE_ALWAYS : OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return;
+    const std::string text = std::string(Line) + "\r\n";
+    DWORD written = 0;
+    WriteFile(f, text.data(), (DWORD)text.size(), &written, nullptr);
+    CloseHandle(f);
+}
+
+// COM for the shell links, on this thread, for as long as the worker runs (also when a step raises).
+struct TComScope {
+    HRESULT hr = CoInitialize(nullptr);
+    ~TComScope() {
+        if (SUCCEEDED(hr)) CoUninitialize();
+    }
+};
+
+void Unzip(const TInstallJob& Job) {
+    TOxZip zip(nullptr);
+    zip.Open(ToAnsi(Job.PackageFile));
+    // The component opens a file that is no archive without complaint and stays closed: that is a broken
+    // package, not an installation with nothing in it.
+    if (!zip.IsZipFile()) throw Exception(L"\"" + Job.PackageFile + L"\" is not a ZIP archive");
+    zip.SetOverwriteAction(oaOverwriteAll);
+    zip.ExtractAll(ToAnsi(Job.U(vsInstallPath)));
+    zip.Close();
+}
+
+// The caption of link Index as a file name. The captions come from a language file that may have been
+// downloaded: one that is missing raises the list's index error like any other read of the list, and one
+// that is not a plain file name (a path, or a name Windows refuses) makes no link, so no link can be
+// written outside its folder.
+bool LinkName(const TInstallJob& Job, int Index, std::wstring& Name) {
+    if (Index >= (int)Job.Shortcuts.size())
+        throw EListError(L"List index out of bounds (" + std::to_wstring(Index) + L")");
+    Name = Job.Shortcuts[Index];
+    if (Name.empty()) return false;
+    for (wchar_t c : Name)
+        if (c < L' ' || std::wstring_view(L"\\/:*?\"<>|").find(c) != std::wstring_view::npos) return false;
+    return true;
+}
+
+void MakeGroupLink(const TInstallJob& Job, int Index, const std::wstring& Target, const std::wstring& Param) {
+    std::wstring name;
+    if (LinkName(Job, Index, name))
+        CSetupCore::CreateLink(Target, Job.U(vsProgramsGroup) + name + L".lnk", L"", Param);
+}
+
+} // namespace
+
+void TInstallJob::SetPaths(const CStringManager& CStr) {
+    for (int i = 0; i < (int)Paths.size(); ++i) Paths[i] = CStr.U(TVersionString(i));
+}
+
+bool CInstallation::Install() {
+    TInstallJob job;
+    job.SetPaths(*CStr);
+    job.PackageFile = Source->baseTemp + L"zrxsetup.zip";
+    job.LangID = LangID;
+    job.Options = Options;
+    job.KeyValueName = IsBetaStream ? L"key-beta" : L"key";
+    job.ProductSite = ZrxServers::ProductSite;
+    for (int i = 0; i < MainWindow->Shortcuts->Lines()->Count(); ++i)
+        job.Shortcuts.push_back((*MainWindow->Shortcuts->Lines())[i]);
+    job.LInstallerExeName = Application->ExeName();
+    job.gReleaseNumber = GetBuildNumber();
+    job.FInstallLog = TApplicationHelper::GetTempDir(false) + L"zrxsetup.log";
+    if (FileExists(job.FInstallLog)) TFile::Delete(job.FInstallLog);
+    // The worker gets its own copy of the job: it may outlive this engine when the window is closed.
+    return RunWorker(L"Installing", [job] { return InstallWorker(job); });
+}
+
+bool InstallWorker(const TInstallJob& Job) {
+    Log(Job, "Initialize", true);
+    TComScope com;
+
+    Log(Job, "ForceDirectories");
+    ForceDirectories(Job.U(vsInstallPath));
+    ForceDirectories(Job.U(vsConfigPath));
+
+    Log(Job, "Unzip");
+    Unzip(Job);
+    Log(Job, "Unzip - Done");
+
+    Log(Job, "Copy uninstall");
+    if (FileExists(Job.U(vsUninstallTool))) TFile::Delete(Job.U(vsUninstallTool));
+    TFile::Copy(Job.LInstallerExeName, Job.U(vsUninstallTool), true);
+
+    Log(Job, "Make Core XML");
+    MakeCoreXML(Job, Job.U(vsAppCoreXML), Job.U(vsInstallPath), Job.gReleaseNumber);
+    Sleep(0);
+
+    Log(Job, "Make Config XML");
+    MakeConfigXML(Job, Job.U(vsAppConfigXML), Job.U(vsInstallPath));
+    Sleep(0);
+
+    Log(Job, "Create Links");
+    CreateProgramsGroupLinks(Job);
+    CreateDesktopLink(Job);
+    PinToTaskbar(Job);
+
+    Log(Job, "Done");
+    return true;
+}
+
+std::wstring MakeCoreXML(const TInstallJob& Job, const std::wstring& FileName,
+                         const std::wstring& InstallPath, int64_t ReleaseNumber) {
+    TExSimpleXML xml;
+    xml.LoadXMLFile(FileName);
+    XMLSetProp(xml.Root(), L"path", InstallPath);
+    const std::wstring key = WriteInstallKey(Job);
+    XMLSetProp(xml.Root(), L"key", key);
+    xml.WriteValue(L"number", {}, ReleaseNumber);
+    xml.SaveXMLFile(seAuto);
+    return key;
+}
+
+void MakeConfigXML(const TInstallJob& Job, const std::wstring& FileName, const std::wstring& InstallPath) {
+    TExSimpleXML xml;
+    xml.Root()->SetName(L"zrx");
+    XMLSetProp(xml.Root(), L"path", InstallPath);
+    xml.WriteValue(L"lang", {L"global"}, Job.LangID);
+    xml.WriteValue(L"workmode", {L"global"}, L"1");
+    xml.WriteValue(L"eula", {L"global"}, L"True");
+    xml.SaveToFile(FileName, seAuto, 0);
+}
+
+std::wstring WriteInstallKey(const TInstallJob& Job) {
+    GUID guid;
+    HRESULT hr = CoCreateGuid(&guid);
+    if (FAILED(hr)) RaiseLastOSError(hr);
+    const std::wstring key = GUIDToString(guid);
+    HKEY reg = nullptr;
+    LSTATUS rc = RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\TlvCorp\\zrx", 0, nullptr, 0, KEY_SET_VALUE,
+                                 nullptr, &reg, nullptr);
+    // A key that cannot be opened must not send the value anywhere else: the installation stops here.
+    if (rc != ERROR_SUCCESS) throw ERegistryException(L"Failed to create key Software\\TlvCorp\\zrx");
+    rc = RegSetValueExW(reg, Job.KeyValueName.c_str(), 0, REG_SZ, (const BYTE*)key.c_str(),
+                        DWORD((key.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(reg);
+    if (rc != ERROR_SUCCESS) throw ERegistryException(L"Failed to set data for '" + Job.KeyValueName + L"'");
+    return key;
+}
+
+void CreateProgramsGroupLinks(const TInstallJob& Job) {
+    ForceDirectories(Job.U(vsProgramsGroup));
+    MakeGroupLink(Job, 0, Job.U(vsRunExe), L"");
+    MakeGroupLink(Job, 1, Job.U(vsUninstallTool), L"-uninstall");
+    MakeGroupLink(Job, 2, Job.ProductSite, L"");
+    MakeGroupLink(Job, 3, Job.U(vsCommandLineTxt), L"");
+}
+
+void CreateDesktopLink(const TInstallJob& Job) {
+    if (Job.Options.CreateDesktopIcon)
+        CSetupCore::CreateLink(Job.U(vsRunExe), Job.U(vsDesktopLink), L"", L"");
+}
+
+void PinToTaskbar(const TInstallJob&) {}

@@ -1,10 +1,21 @@
 #include "app/engine/Setup.Installation.h"
 
-#include "app/Setup.Application.h"
-#include "app/ui/ui.window.main.h"
-#include "net/Setup.Source.h"
+#include <windows.h>
 
-// Placeholder until the install road lands: the window waits for the user.
+#include <shellapi.h>
+
+#include "app/Setup.Application.h"
+#include "app/core/System.Application.Extended.h"
+#include "app/engine/Setup.Translator.h"
+#include "app/engine/Setup.Worker.h"
+#include "app/ui/ui.window.main.h"
+#include "net/Setup.Servers.h"
+#include "net/Setup.Source.h"
+#include "runtime/SysUtils.h"
+#include "runtime/Threads.h"
+#include "runtime/gui/Application.h"
+#include "xml/ExSimpleXMLUnit.h"
+
 void CInstallation::Run() {
     CInstallation engine;
     engine.Main();
@@ -19,12 +30,45 @@ CBaseInstallation::~CBaseInstallation() {
     MainWindow->Source = nullptr;
 }
 
-bool CBaseInstallation::AsyncRequest(const std::wstring&) {
-    return false;
+bool CBaseInstallation::RunRequest(const std::wstring& ThreadName, std::function<bool()> Body) {
+    // The indicator shows while a request may reach a server, also while the first one is still choosing.
+    if (Source->RealSource != stLocal) MainWindow->ControlNetworkImage(true);
+    const bool result = RunWorker(ThreadName, std::move(Body));
+    MainWindow->ControlNetworkImage(false);
+    return result;
 }
 
-bool CBaseInstallation::AsyncRequest(const std::wstring&, TProgressProc, TProgressProc, TProgressEndProc) {
-    return false;
+bool CBaseInstallation::AsyncRequest(const std::wstring& fName) {
+    // The worker holds the source, not the engine: one left running after the window was closed outlives
+    // the engine.
+    std::shared_ptr<TSource> source = Source;
+    return RunRequest(L"Request:" + fName, [source, fName] {
+        if (TThread::CheckTerminated()) return false;
+        return source->Request(fName);
+    });
+}
+
+bool CBaseInstallation::AsyncRequest(const std::wstring& fName, TProgressProc onWorkBegin,
+                                     TProgressProc onWork, TProgressEndProc onWorkEnd) {
+    // The callbacks draw on the window. Once the wait has been given up (the window was closed) a download
+    // still running must not reach the page any more; the flag is read and written on the main thread only.
+    auto live = std::make_shared<bool>(true);
+    TProgressProc begin = [live, onWorkBegin](int64_t Count) {
+        if (*live) onWorkBegin(Count);
+    };
+    TProgressProc work = [live, onWork](int64_t Count) {
+        if (*live) onWork(Count);
+    };
+    TProgressEndProc end = [live, onWorkEnd] {
+        if (*live) onWorkEnd();
+    };
+    std::shared_ptr<TSource> source = Source;
+    const bool result = RunRequest(L"getFile", [source, fName, begin, work, end] {
+        if (TThread::CheckTerminated()) return false;
+        return source->Request(fName, begin, work, end);
+    });
+    if (Application->Terminated()) *live = false;
+    return result;
 }
 
 bool CBaseInstallation::IsLocalInstallation() const {
@@ -36,16 +80,142 @@ CInstallation::CInstallation() : CStr(std::make_shared<CStringManager>(IsBetaStr
 CInstallation::~CInstallation() = default;
 
 void CInstallation::Main() {
+    if (!Aborted) CountAtBitLy();
+    if (!Aborted) CheckSetup();
+    if (!Aborted) LangID = AsyncRequest(L"Langs.xml") ? SelectLanguage() : UILanguage;
+    if (!Aborted) {
+        const std::wstring langFile = L"Lang_" + LangID + L".xml";
+        if (AsyncRequest(langFile) && !Aborted) {
+            TranslateWindow(Source->baseTemp + langFile);
+            MainWindow->page_Prepare();
+        }
+    }
+    if (!Aborted) {
+        // After a closed window the abandoned download may still hold the file: no fallback is written then.
+        if (!AsyncRequest(L"EULA_" + LangID) && !Aborted)
+            Source->RequestResource(LangID == L"ru_RU" ? L"EULA_ru_RU" : L"EULA_en_GB");
+        if (!Aborted) ShowEULA();
+    }
+    if (!Aborted && !IsLocalInstallation()) {
+        MainWindow->page_Prepare();
+        CheckDirectX();
+    }
+    if (!Aborted) {
+        MainWindow->HidePage();
+        MainWindow->page_FirstChoose(IsLocalInstallation());
+        WaitForUser();
+    }
+    if (Aborted) return;
+    if (PageChoice == L"CustomizedInstall") {
+        MainWindow->ReadInstallOptions(Options);
+        CustomizedInstall();
+    } else if (PageChoice == L"MakeInstallNow") {
+        MakeLocalInstallation();
+    }
+}
+
+void CInstallation::TranslateWindow(const std::wstring& FileName) {
+    try {
+        CTranslator::Work(MainWindow, FileName, false);
+    } catch (const Exception&) {
+        // A language file that cannot be read or applied is treated as one that did not arrive: the window
+        // goes back to its built-in language, also where the broken file had already changed some texts.
+        CTranslator::Work(MainWindow, L"Lang_" + UILanguage, true);
+    }
+}
+
+void CInstallation::CountAtBitLy() {
+    const std::wstring link = IsBetaStream ? ZrxServers::CounterBeta : ZrxServers::CounterMain;
+    // Nobody waits for the count: the record is dropped at once and the thread ends by itself.
+    StartWorker(L"BitLy", [link] {
+        CNetwork::Get(link, nullptr);
+        return true;
+    });
+}
+
+void CInstallation::CheckSetup() {
+    if (AsyncRequest(L"system.xml") && IsNewerSetupAvailable()) {
+        UpdateSetup();
+        Aborted = true;
+    }
+    // A closed window already ended the run; the source may still be choosing on the abandoned worker.
+    if (Application->Terminated()) return;
+    if (IsBetaStream && IsLocalInstallation()) {
+        MainWindow->HidePage();
+        MainWindow->page_final(false);
+        TApplicationHelper::MessageBox(MainWindow->Handle(), L"Zorvex - setup",
+                                       L"You can't use BETA setup in local mode.", MB_OK);
+        WaitForUser();
+        Aborted = true;
+    }
+    if (!Aborted && IsLocalInstallation() && !FindResourceW(nullptr, MAKEINTRESOURCEW(100), RT_RCDATA)) {
+        MainWindow->HidePage();
+        MainWindow->page_NoInternet();
+        WaitForUser();
+        Aborted = true;
+    }
+}
+
+bool CInstallation::IsNewerSetupAvailable() {
+    try {
+        TExSimpleXML xml;
+        if (!xml.LoadXMLFile(Source->baseTemp + L"system.xml")) return false;
+        return XMLGetChildInt(xml.Root(), L"version", 0) > SetupVersion;
+    } catch (const std::exception&) {
+        // A manifest that cannot be read announces nothing.
+        return false;
+    }
+}
+
+void CInstallation::UpdateSetup() {
+    MainWindow->HidePage();
+    TProgressProc onWorkBegin, onWork;
+    TProgressEndProc onWorkEnd;
+    MainWindow->page_Install(onWorkBegin, onWork, onWorkEnd);
+    if (!AsyncRequest(L"zrxsetup.exe", onWorkBegin, onWork, onWorkEnd) || Aborted) return;
+    // Into the temporary folder itself, since the working folder goes when this run ends; "ddmmyyyhhmmss"
+    // gives day, month, four-digit year, hour, minutes and seconds.
+    const std::wstring successor = TApplicationHelper::GetTempDir(false) + L"zrxsetup-" +
+                                   FormatDateTime(L"ddmmyyyhhmmss", Now()) + L".exe";
+    MoveFileW((Source->baseTemp + L"zrxsetup.exe").c_str(), successor.c_str());
+    ShellExecuteW(nullptr, L"Open", successor.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+std::wstring CInstallation::SelectLanguage() {
+    std::wstring result = UILanguage;
+    if (!Aborted) {
+        MainWindow->HidePage();
+        MainWindow->page_SelectLang();
+        WaitForUser();
+        result = PageChoice;
+    }
+    return result;
+}
+
+void CInstallation::ShowEULA() {
+    MainWindow->HidePage();
+    MainWindow->page_EULA();
     WaitForUser();
 }
-void CInstallation::CountAtBitLy() {}
-void CInstallation::CheckSetup() {}
-bool CInstallation::IsNewerSetupAvailable() {
-    return false;
+
+void CInstallation::CustomizedInstall() {
+    MainWindow->HidePage();
+    TProgressProc onWorkBegin, onWork;
+    TProgressEndProc onWorkEnd;
+    MainWindow->page_Install(onWorkBegin, onWork, onWorkEnd);
+    bool havePackage = true;
+    if (IsLocalInstallation())
+        Source->RequestResource2(L"zrxsetup.zip", 100);
+    else
+        havePackage = AsyncRequest(L"zrxsetup.zip", onWorkBegin, onWork, onWorkEnd);
+    if (!havePackage || Aborted) return;
+
+    const bool installed = Install();
+    if (Aborted) return;
+    // A failed installation says so on the cancelled form of the final page rather than vanishing.
+    MainWindow->HidePage();
+    MainWindow->page_final(installed);
+    WaitForUser();
+    if (installed && Options.RunAfterInstall)
+        ShellExecuteW(nullptr, L"Open", CStr->U(vsRunExe).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
-void CInstallation::UpdateSetup() {}
-std::wstring CInstallation::SelectLanguage() {
-    return UILanguage;
-}
-void CInstallation::ShowEULA() {}
-void CInstallation::CustomizedInstall() {}

@@ -1,6 +1,7 @@
 // The installation engine: walks one installation from the manifest to the last page, page by page on the
 // wizard window, with every download and the unpacking on worker threads while the window stays alive.
 #pragma once
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -31,6 +32,11 @@ public:
     // freed source.
     std::shared_ptr<TSource> Source;
     std::wstring LangID;
+
+protected:
+    // Runs a request body on a worker named ThreadName, the network indicator shown while a server may
+    // answer; a closed window ends the wait with False and Aborted set.
+    bool RunRequest(const std::wstring& ThreadName, std::function<bool()> Body);
 };
 
 class CInstallation : public CBaseInstallation {
@@ -62,4 +68,9 @@ public:
     TInstallationOptions Options{false, false, true};
     // Paths of the installed tool for the stream of the run; shared with the install worker.
     std::shared_ptr<CStringManager> CStr;
+
+private:
+    // Translates the window from a downloaded language file; one that cannot be applied leaves the window
+    // in its built-in language.
+    void TranslateWindow(const std::wstring& FileName);
 };

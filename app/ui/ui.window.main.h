@@ -77,6 +77,12 @@ public:
     void UninstallClick(TObject* Sender);
     void UninstallBetaClick(TObject* Sender);
 
+    // The page control Name as a T; raises EComponentError when the page that makes it was never shown.
+    template <class T> T* FindControl(const std::wstring& Name) const {
+        if (auto* found = dynamic_cast<T*>(FindComponent(Name))) return found;
+        throw EComponentError(L"Component " + Name + L" not found");
+    }
+
     // Line Index of InstallStrings / UninstallStrings; an index the language file did not create raises.
     std::wstring IS(int Index) const;
     std::wstring US(int Index) const;

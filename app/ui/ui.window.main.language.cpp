@@ -1,11 +1,125 @@
 // The language page and the licence page.
 #include "app/ui/ui.window.main.h"
 
-// Placeholders until the pages land.
-void TMainWindow::page_SelectLang() {}
-void TMainWindow::FillLanguageList(TListBox*) {}
-void TMainWindow::LangRadioClick(TObject*) {}
-void TMainWindow::SelectLangNextClick(TObject*) {}
-void TMainWindow::page_EULA() {}
-void TMainWindow::AcceptEULAClick(TObject*) {}
-void TMainWindow::EULANextClick(TObject*) {}
+#include <vector>
+
+#include "app/Setup.Application.h"
+#include "app/engine/Setup.Translator.h"
+#include "net/Setup.Source.h"
+#include "runtime/SysUtils.h"
+#include "runtime/gui/WebBrowser.h"
+#include "xml/ExSimpleXMLUnit.h"
+
+namespace {
+
+// The most languages the page lists: the list box shows about a dozen, and each one costs a window.
+constexpr int MaxLanguages = 256;
+
+// An id names a control ("Lang_" + id) and the files fetched for the language, so it must be a plain
+// identifier: anything else could name a file outside the working folder.
+bool IsValidLangId(const std::wstring& Id) {
+    if (Id.empty()) return false;
+    for (wchar_t c : Id)
+        if (!((c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') || c == L'_'))
+            return false;
+    return true;
+}
+
+} // namespace
+
+void TMainWindow::page_SelectLang() {
+    ShowPageFrame(0, IS(1), IS(2));
+    btnNext->OnClick = [this](TObject* Sender) { SelectLangNextClick(Sender); };
+    btnNext->SetEnabled(false);
+    auto* box = new TListBox(this);
+    box->SetParent(this);
+    box->SetName(L"lbBox");
+    box->SetBounds(46, 94, ClientWidth() - 92, 294);
+    FillLanguageList(box);
+}
+
+void TMainWindow::FillLanguageList(TListBox* Box) {
+    TExSimpleXML xml;
+    xml.LoadXMLFile(Source->baseTemp + L"Langs.xml");
+    TKitSimpleXMLElems* items = xml.Root()->Items();
+    std::vector<std::wstring> ids;
+    int y = 0;
+    for (int i = 0; i < items->Count() && (int)ids.size() < MaxLanguages; ++i) {
+        TKitSimpleXMLElem* elem = items->Item(i);
+        if (elem->Name() != L"lang") continue;
+        const std::wstring id = XMLGetProp(elem, L"id", L"...");
+        // Ids compare as control names do, without regard to case.
+        bool repeated = false;
+        for (const std::wstring& seen : ids) repeated = repeated || SameText(seen, id);
+        if (!IsValidLangId(id) || repeated) continue;
+        ids.push_back(id);
+
+        auto* radio = new TRadioButton(Box);
+        radio->SetParent(Box);
+        radio->SetName(L"Lang_" + id);
+        radio->OnClick = [this](TObject* Sender) { LangRadioClick(Sender); };
+        radio->SetLeft(16);
+        radio->SetTop(y + 4);
+        radio->SetCaption(CTranslator::GetLangDisplayNameFormID(uint32_t(elem->IntValue())));
+        radio->SetHint(id);
+        if (id == UILanguage) radio->SetChecked(true);
+        y += radio->Height() + 4;
+    }
+}
+
+void TMainWindow::LangRadioClick(TObject*) {
+    btnNext->SetEnabled(true);
+}
+
+void TMainWindow::SelectLangNextClick(TObject*) {
+    std::wstring id;
+    if (auto* box = dynamic_cast<TWinControl*>(FindComponent(L"lbBox")); box && box->Parent() == this)
+        for (int i = 0; i < box->ControlCount() && id.empty(); ++i)
+            if (auto* radio = dynamic_cast<TRadioButton*>(box->Controls(i)); radio && radio->Checked())
+                id = radio->Hint();
+    if (id.empty()) id = UILanguage;
+    PageChoice = id;
+    PageDone = true;
+    HidePage();
+    page_Prepare();
+}
+
+void TMainWindow::page_EULA() {
+    const int width = ClientWidth() - 92;
+    ShowPageFrame(0, IS(1), IS(3));
+    btnNext->OnClick = [this](TObject* Sender) { EULANextClick(Sender); };
+    btnNext->SetEnabled(false);
+
+    auto* text = new TLabel(this);
+    text->SetParent(this);
+    text->SetName(L"lbText2");
+    text->SetAutoSize(false);
+    text->SetWordWrap(true);
+    text->SetBounds(46, 88, width, 42);
+    text->SetCaption(IS(4));
+
+    auto* browser = new TWebBrowser(this);
+    browser->SetParent(this);
+    browser->SetBounds(46, 138, width, 274);
+    browser->SetRegisterAsBrowser(false);
+    browser->SetRegisterAsDropTarget(false);
+    browser->Navigate(Source->baseTemp + Source->topRequest);
+
+    auto* accept = new TCheckBox(this);
+    accept->SetParent(this);
+    accept->SetName(L"cbAcceptEULA");
+    accept->SetBounds(46, 420, 400, accept->Height());
+    accept->SetCaption(IS(5));
+    accept->SetChecked(false);
+    accept->OnClick = [this](TObject* Sender) { AcceptEULAClick(Sender); };
+}
+
+void TMainWindow::AcceptEULAClick(TObject* Sender) {
+    auto* box = dynamic_cast<TCheckBox*>(Sender);
+    btnNext->SetEnabled(box && box->Checked());
+}
+
+void TMainWindow::EULANextClick(TObject*) {
+    HidePage();
+    PageDone = true;
+}

@@ -1,7 +1,65 @@
-// The three pages of the uninstaller.
-#include "app/ui/ui.window.main.h"
+// The three pages of the uninstaller: the choice of the installation to remove, the removal, the end.
+#include <windows.h>
 
-// Placeholders until the pages land.
-void TMainWindow::page_UninstallFirstPage(bool, bool) {}
-void TMainWindow::page_UninstallProgress() {}
-void TMainWindow::page_UninstallDone() {}
+#include "app/ui/ui.window.main.h"
+#include "runtime/SysUtils.h"
+#include "runtime/gui/ComCtrls.h"
+
+namespace {
+template <class T> T* NewControl(TMainWindow* Window, const wchar_t* Name) {
+    auto* control = new T(Window);
+    control->SetParent(Window);
+    control->SetName(Name);
+    return control;
+}
+} // namespace
+
+void TMainWindow::page_UninstallFirstPage(bool bCanUninstall, bool bShowBetaButton) {
+    ShowPageFrame(0, US(1), US(2));
+    btnNext->OnClick = [this](TObject* Sender) { ExitClick(Sender); };
+
+    // The product names are the program's own, not the translated placeholder.
+    auto* uninstall = NewControl<TButton>(this, L"btnUninstall");
+    uninstall->SetBounds(234, 156, 151, 55);
+    uninstall->SetCaption(Format(US(3), {L"Zorvex"}));
+    uninstall->Font()->SetSize(12);
+    uninstall->SetEnabled(bCanUninstall);
+    uninstall->OnClick = [this](TObject* Sender) { UninstallClick(Sender); };
+
+    if (!bShowBetaButton) return;
+    auto* beta = NewControl<TButton>(this, L"btnUninstallBeta");
+    beta->SetBounds(234, 219, 151, 42);
+    beta->SetCaption(Format(US(3), {L"Zorvex BETA"}));
+    beta->Font()->SetSize(10);
+    beta->OnClick = [this](TObject* Sender) { UninstallBetaClick(Sender); };
+}
+
+void TMainWindow::page_UninstallProgress() {
+    const int CW = ClientWidth();
+    ShowPageFrame(2, L"", L"");
+
+    // A marquee moves by itself, and its steps keep messages coming to the wait for the removal.
+    auto* bar = NewControl<TProgressBar>(this, L"PB");
+    bar->SetStyle(pbstMarquee);
+    bar->SetBounds(46, 260, CW - 92, bar->Height());
+
+    auto* text = NewControl<TLabel>(this, L"lbText4");
+    const int H = text->Height();
+    text->SetBounds(46, 260 - (H + 2), CW - 92, H);
+    text->SetCaption(US(4));
+}
+
+void TMainWindow::page_UninstallDone() {
+    ShowPageFrame(0, US(1), L"");
+    btnNext->OnClick = [this](TObject* Sender) { NextClick(Sender); };
+
+    auto* sad = NewControl<TLabel>(this, L"lbSad");
+    sad->SetBounds(46, 0, 79, 202);
+    sad->SetCaption(L":(");
+    SetOwnLabelFont(sad, 114);
+
+    auto* sadText = NewControl<TLabel>(this, L"lbSadText");
+    sadText->SetBounds(46, 208, 293, 45);
+    sadText->SetCaption(US(5));
+    SetOwnLabelFont(sadText, 24);
+}

@@ -1,6 +1,8 @@
-// Start-up of the setup: the size of the executable, and the time from starting its process to its window
-// showing the preparation page, over several runs (each process is ended once the page shows). Usage:
-// bench_startup EXE [RUNS] [-- ARGUMENTS FOR EXE]
+// Start-up of the setup: the time from starting its process to its window showing the preparation page's
+// text, against a yardstick program started the same way in the same Wine prefix. The two run in turn
+// (one warm-up each first, then A B A B ...), each process ended once the text shows; the figures are
+// medians, and the ratio is the setup's median over the yardstick's.
+// Usage: bench_startup SETUP-EXE YARDSTICK-EXE [RUNS] [-- ARGUMENTS FOR THE SETUP]
 #include <windows.h>
 
 #include <algorithm>
@@ -44,62 +46,71 @@ double Now() {
     return (double)c.QuadPart * 1000.0 / (double)f.QuadPart;
 }
 
+// Milliseconds from CreateProcess to the visible text, or -1 when it never showed.
+double TimeToText(const std::wstring& Exe, std::wstring CommandLine) {
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    double start = Now();
+    if (!CreateProcessW(Exe.c_str(), CommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                        &pi)) {
+        fwprintf(stderr, L"cannot start %ls (%lu)\n", Exe.c_str(), GetLastError());
+        return -1;
+    }
+    Search s{pi.dwProcessId};
+    double elapsed = -1;
+    while (Now() - start < 20000) {
+        EnumWindows(FindWindowOfProcess, (LPARAM)&s);
+        if (s.Found) {
+            elapsed = Now() - start;
+            break;
+        }
+        if (WaitForSingleObject(pi.hProcess, 1) == WAIT_OBJECT_0) break;
+    }
+    TerminateProcess(pi.hProcess, 0);
+    WaitForSingleObject(pi.hProcess, 5000);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return elapsed;
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc < 2) {
-        fwprintf(stderr, L"usage: bench_startup EXE [RUNS] [-- ARGUMENTS]\n");
+    if (argc < 3) {
+        fwprintf(stderr, L"usage: bench_startup SETUP-EXE YARDSTICK-EXE [RUNS] [-- ARGUMENTS]\n");
         return 2;
     }
-    std::wstring exe = argv[1];
-    int runs = argc > 2 && wcscmp(argv[2], L"--") != 0 ? _wtoi(argv[2]) : 7;
-    std::wstring cmd = L"\"" + exe + L"\"";
-    for (int i = 2; i < argc; ++i)
+    const std::wstring exe[2] = {argv[1], argv[2]};
+    int runs = argc > 3 && wcscmp(argv[3], L"--") != 0 ? _wtoi(argv[3]) : 9;
+    if (runs < 1) runs = 9;
+    std::wstring cmd[2] = {L"\"" + exe[0] + L"\"", L"\"" + exe[1] + L"\""};
+    for (int i = 3; i < argc; ++i)
         if (wcscmp(argv[i], L"--") == 0)
-            for (int j = i + 1; j < argc; ++j) cmd += std::wstring(L" ") + argv[j];
+            for (int j = i + 1; j < argc; ++j) cmd[0] += std::wstring(L" ") + argv[j];
 
-    WIN32_FILE_ATTRIBUTE_DATA fa;
-    if (!GetFileAttributesExW(exe.c_str(), GetFileExInfoStandard, &fa)) {
-        fwprintf(stderr, L"cannot find %ls\n", exe.c_str());
-        return 2;
-    }
-    wprintf(L"size of %ls: %lu bytes\n", exe.c_str(), fa.nFileSizeLow);
-
-    std::vector<double> times;
-    for (int run = 0; run < runs; ++run) {
-        STARTUPINFOW si{};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi{};
-        std::wstring line = cmd;
-        double start = Now();
-        if (!CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                            &pi)) {
-            fwprintf(stderr, L"cannot start %ls (%lu)\n", exe.c_str(), GetLastError());
-            return 1;
-        }
-        Search s{pi.dwProcessId};
-        double elapsed = -1;
-        while (Now() - start < 20000) {
-            EnumWindows(FindWindowOfProcess, (LPARAM)&s);
-            if (s.Found) {
-                elapsed = Now() - start;
-                break;
+    std::vector<double> times[2];
+    for (int run = -1; run < runs; ++run) // run -1 is the warm-up
+        for (int k = 0; k < 2; ++k) {
+            double t = TimeToText(exe[k], cmd[k]);
+            if (t < 0) {
+                fwprintf(stderr, L"%ls: the preparation page's text never showed\n", exe[k].c_str());
+                return 1;
             }
-            if (WaitForSingleObject(pi.hProcess, 1) == WAIT_OBJECT_0) break;
+            if (run >= 0) times[k].push_back(t);
         }
-        TerminateProcess(pi.hProcess, 0);
-        WaitForSingleObject(pi.hProcess, 5000);
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
-        if (elapsed < 0) {
-            fwprintf(stderr, L"run %d: the preparation page never showed\n", run + 1);
-            return 1;
-        }
-        wprintf(L"run %d: preparation page after %.1f ms\n", run + 1, elapsed);
-        times.push_back(elapsed);
+    const wchar_t* names[2] = {L"setup", L"yardstick"};
+    for (int k = 0; k < 2; ++k) {
+        auto [lo, hi] = std::minmax_element(times[k].begin(), times[k].end());
+        wprintf(L"%-9ls start to text over %d runs: median %6.1f ms (min %.1f, max %.1f)  %ls\n", names[k],
+                runs, Median(times[k]), *lo, *hi, exe[k].c_str());
     }
-    std::sort(times.begin(), times.end());
-    wprintf(L"start to preparation page over %d runs: median %.1f ms, min %.1f ms, max %.1f ms\n", runs,
-            times[times.size() / 2], times.front(), times.back());
+    wprintf(L"ratio setup / yardstick (medians): %.2f\n", Median(times[0]) / Median(times[1]));
     return 0;
 }

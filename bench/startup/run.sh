@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
-# Measures ZorvexSetup.exe: its size, and the time from process start to the preparation page, over RUNS runs.
-# Usage: BUILD_DIR=... bench/startup/run.sh [RUNS] [EXE]   (EXE defaults to the build's ZorvexSetup.exe)
+# Start-up of ZorvexSetup.exe against a minimal window program in the same Wine prefix: medians of the time
+# from process start to the preparation page's text over RUNS runs each, and their ratio.
+# Usage: bench/startup/run.sh [RUNS] [EXE]   (BUILD_DIR as for the build script, NO_BUILD=1 to use what is
+# built; EXE defaults to the build's ZorvexSetup.exe)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-build=${BUILD_DIR:-$root/build}
-runs=${1:-9}
-"$root/scripts/build.sh" bench_startup ZorvexSetup
-exe=${2:-$build/app/ZorvexSetup.exe}
+export BUILD_DIR=${BUILD_DIR:-$root/build}
+runs=${1:-15}
+[ -n "${NO_BUILD:-}" ] || "$root/scripts/build.sh" bench_startup bench_minimal_window ZorvexSetup >/dev/null
+exe=${2:-$BUILD_DIR/app/ZorvexSetup.exe}
 . "$root/scripts/wine-env.sh"
-wine_env_start "$build"
-wine "$build/bench/startup/bench_startup.exe" "$(winepath -w "$exe")" "$runs"
+wine_env_start "$BUILD_DIR"
+echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
+wine "$BUILD_DIR/bench/startup/bench_startup.exe" "$(winepath -w "$exe")" \
+  "$(winepath -w "$BUILD_DIR/bench/startup/bench_minimal_window.exe")" "$runs"

@@ -9,6 +9,8 @@
 const wchar_t* const AlignmentNames[3] = {L"taLeftJustify", L"taRightJustify", L"taCenter"};
 
 static const wchar_t ControlProp[] = L"ZrxControl";
+static const wchar_t NameProp[] = L"ComponentName";
+static const wchar_t ClassProp[] = L"ComponentClass";
 
 // TControl
 
@@ -165,6 +167,7 @@ void TWinControl::CreateWnd() {
         SetWindowSubclass(wnd, (SUBCLASSPROC)SubclassProc, 1, (DWORD_PTR)this);
         FSubclassed = true;
     }
+    PublishIdentity();
     SendMessageW(wnd, WM_SETFONT, (WPARAM)Font()->Handle(), FALSE);
     InitializeWnd();
     for (TControl* c : FControls)
@@ -177,9 +180,29 @@ void TWinControl::DestroyWnd() {
     // The object is going: its window answers as a plain window from here on.
     if (FSubclassed) RemoveWindowSubclass(wnd, (SUBCLASSPROC)SubclassProc, 1);
     RemovePropW(wnd, ControlProp);
+    UnpublishIdentity(wnd);
     FHandle = nullptr;
     FSubclassed = false;
     DestroyWindow(wnd);
+}
+
+void TWinControl::SetName(const std::wstring& NewName) {
+    TControl::SetName(NewName);
+    if (FHandle) PublishIdentity();
+}
+
+void TWinControl::PublishIdentity() {
+    UnpublishIdentity(FHandle);
+    // An atom holds at most 255 characters; a longer name is not published rather than cut.
+    if (!Name().empty() && Name().size() < 256)
+        if (ATOM atom = GlobalAddAtomW(Name().c_str())) SetPropW(FHandle, NameProp, (HANDLE)(uintptr_t)atom);
+    if (ATOM atom = GlobalAddAtomW(ClassName().c_str()))
+        SetPropW(FHandle, ClassProp, (HANDLE)(uintptr_t)atom);
+}
+
+void TWinControl::UnpublishIdentity(HWND Wnd) {
+    for (const wchar_t* prop : {NameProp, ClassProp})
+        if (ATOM atom = (ATOM)(uintptr_t)RemovePropW(Wnd, prop)) GlobalDeleteAtom(atom);
 }
 
 void TWinControl::SetParent(TWinControl* AParent) {
@@ -212,6 +235,7 @@ LRESULT CALLBACK TWinControl::StdWndProc(HWND Wnd, UINT Msg, WPARAM WParam, LPAR
     if (!self) return DefWindowProcW(Wnd, Msg, WParam, LParam);
     if (Msg == WM_NCDESTROY) {
         RemovePropW(Wnd, ControlProp);
+        UnpublishIdentity(Wnd);
         self->FHandle = nullptr;
         return DefWindowProcW(Wnd, Msg, WParam, LParam);
     }
@@ -224,6 +248,7 @@ LRESULT CALLBACK TWinControl::SubclassProc(HWND Wnd, UINT Msg, WPARAM WParam, LP
     if (Msg == WM_NCDESTROY) {
         RemoveWindowSubclass(Wnd, (SUBCLASSPROC)SubclassProc, 1);
         RemovePropW(Wnd, ControlProp);
+        UnpublishIdentity(Wnd);
         self->FHandle = nullptr;
         self->FSubclassed = false;
         return DefSubclassProc(Wnd, Msg, WParam, LParam);

@@ -100,6 +100,7 @@ public:
     explicit TWinControl(TComponent* AOwner);
     ~TWinControl() override;
     void SetParent(TWinControl* AParent) override;
+    void SetName(const std::wstring& NewName) override;
 
     // The window, created on first request; a child control needs a parent with a window.
     HWND__* Handle();
@@ -141,6 +142,10 @@ private:
                                            uintptr_t Id, uintptr_t RefData);
     static TWinControl* FromHandle(HWND__* Wnd);
     void DestroyWnd();
+    // Another process (a test driver, an accessibility tool) reads the component's name and class from the
+    // window: each is a global atom kept as a window property.
+    void PublishIdentity();
+    static void UnpublishIdentity(HWND__* Wnd);
     std::vector<TControl*> FControls; // children, in the order they were given this parent
     bool FSubclassed = false;
     void* FBrush = nullptr;

@@ -72,6 +72,8 @@ void TLabel::SetWordWrap(bool Value) {
 }
 
 void TLabel::TextChanged() {
+    // The label paints its caption itself; its window text is for other processes that read it.
+    TWinControl::TextChanged();
     AdjustBounds();
     Repaint();
 }

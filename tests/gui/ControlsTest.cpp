@@ -205,6 +205,38 @@ TEST_F(FormFixture, PaintingGivesTheFormCanvasWithTheFormsFont) {
     EXPECT_GT(width, 30);
 }
 
+// Another process reads a control's name and class from its window: global atoms kept as window properties.
+TEST_F(FormFixture, WindowsPublishTheComponentNameAndClassToOtherProcesses) {
+    auto published = [](HWND Wnd, const wchar_t* Property) {
+        wchar_t text[256] = {};
+        ATOM atom = (ATOM)(uintptr_t)GetPropW(Wnd, Property);
+        return atom && GlobalGetAtomNameW(atom, text, 256) ? std::wstring(text) : std::wstring(L"<none>");
+    };
+    auto* b = new TButton(form.get());
+    b->SetName(L"btnNext");
+    b->SetParent(form.get());
+    form->Show();
+    EXPECT_EQ(published(form->Handle(), L"ComponentName"), L"TestForm");
+    EXPECT_EQ(published(b->Handle(), L"ComponentName"), L"btnNext");
+    EXPECT_EQ(published(b->Handle(), L"ComponentClass"), L"TButton");
+    // A rename shows at once; an empty name publishes none.
+    b->SetName(L"btnBack");
+    EXPECT_EQ(published(b->Handle(), L"ComponentName"), L"btnBack");
+    b->SetName(L"");
+    EXPECT_EQ(published(b->Handle(), L"ComponentName"), L"<none>");
+    // A control named before its window exists publishes the name with the window.
+    auto* l = new TLabel(form.get());
+    l->SetName(L"lbTitle");
+    l->SetParent(form.get());
+    EXPECT_EQ(published(l->Handle(), L"ComponentName"), L"lbTitle");
+    EXPECT_EQ(published(l->Handle(), L"ComponentClass"), L"TLabel");
+    // A label's window text follows its caption.
+    l->SetCaption(L"Choose the installation you want");
+    wchar_t text[64] = {};
+    GetWindowTextW(l->Handle(), text, 64);
+    EXPECT_STREQ(text, L"Choose the installation you want");
+}
+
 TEST(Screen, ListsTheOpenFormsInOrder) {
     int before = Screen->GetFormCount();
     auto a = std::make_unique<TForm>(nullptr);

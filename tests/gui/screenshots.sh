@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Screenshots of the window's common pages, main and beta stream, English and Russian, with a title bar (Wine's
+# Screenshots of every page of the window, main and beta stream, English and Russian, with a title bar (Wine's
 # virtual desktop), into OUT (default BUILD_DIR/screenshots). Needs ImageMagick's import.
 # Usage: BUILD_DIR=... tests/gui/screenshots.sh [OUT]
 set -euo pipefail
@@ -20,7 +20,8 @@ done
 exe="$build/tests/gui/window_pages.exe"
 for lang in en_GB ru_RU; do
   for stream in main beta; do
-    for page in prepare nointernet final-ok final-cancel; do
+    for page in prepare nointernet final-ok final-cancel language licence choice download confirm nomanifest \
+                install local local-done; do
       args=("$page" 2500)
       [ "$stream" = beta ] && args+=(-stream:beta)
       LANG=$lang.UTF-8 wine "$exe" "${args[@]}" >/dev/null 2>&1 &
