@@ -133,6 +133,11 @@ int TCanvas::TextHeight(const std::wstring& Text) {
 
 // TGraphic
 
+// GDI+'s time dimension of an animation. Its import library holds it as data, which the delay-loaded
+// library that the program links instead cannot carry.
+static const GUID FrameDimensionTime = {
+    0x6aedbd6d, 0x3fb5, 0x418a, {0x83, 0xa6, 0x7f, 0x45, 0x22, 0x9d, 0xc8, 0x72}};
+
 static void GdiplusNeeded() {
     static ULONG_PTR token = [] {
         GdiplusStartupInput input;
@@ -258,7 +263,7 @@ void TGraphic::LoadFromStream(TStream& Stream) {
         GdipGetImageHeight(d->Image, &h);
         d->Width = (int)w, d->Height = (int)h;
         UINT frames = 0;
-        GUID time = Gdiplus::FrameDimensionTime;
+        GUID time = FrameDimensionTime;
         if (GdipImageGetFrameCount(d->Image, &time, &frames) != Ok || frames == 0) frames = 1;
         d->Delays.assign(frames, 0);
         UINT bytes = 0;
@@ -294,7 +299,7 @@ void TGraphic::Draw(HDC DC, int Frame, int X, int Y, int W, int H) const {
     }
     if (!FPicture->Decode()) return;
     if (Frame != FPicture->Selected && Frame >= 0 && Frame < FrameCount()) {
-        GUID time = Gdiplus::FrameDimensionTime;
+        GUID time = FrameDimensionTime;
         GdipImageSelectActiveFrame(FPicture->Image, &time, (UINT)Frame);
         FPicture->Selected = Frame;
     }
