@@ -30,7 +30,11 @@ ZrxTestCase (a unittest.TestCase):
     set_proxy(port|None)     the prefix's per-user proxy setting (None: off)
     launch(*args, exe=None, lang="en_GB", wait=True) -> Setup: starts exe (default the built ZorvexSetup.exe;
         give a unix path to run a copy) with the arguments; lang "ru_RU" runs it on a Russian system.
+    attach(exe_name) -> Setup   the window of a setup that another program started (e.g. "zrx-uninstall.exe");
+                             its wait_exit() gives the exit code too
     copy_setup(unix_path)    a copy of the built setup at unix_path (made folders included); returns the path
+    hide_system_file(name)   moves a file of the system folder aside for the test ("d3dx9_33.dll": Wine has it,
+                             so the DirectX question appears only without it)
     driver(*args, timeout=30) -> list of output lines split at tabs (unescaped); fails the test on an error
     path(folder, *parts)     unix path under a special folder: "desktop", "programs", "appdata",
                              "localappdata", "temp", "system", "profile"
@@ -38,7 +42,8 @@ ZrxTestCase (a unittest.TestCase):
     reg_query(key, value) -> str|None, reg_set(key, value, data, kind="REG_SZ"), reg_delete(key, value=None)
                              keys as in `wine reg`, e.g. r"HKCU\\Software\\TlvCorp\\zrx"
     read_link(path) -> {"target", "arguments", "workdir", "description"} of a .lnk (unix or Windows path)
-    standin_log() -> list of (file name, command line, hidden: bool), one per start of the stand-in program
+    standin_log(wait_for=None) -> list of (file name, command line, hidden: bool), one per start of the
+                             stand-in program; wait_for="Zorvex.exe" first waits for a start of that name
     working_folder(beta=False)  unix path of the setup's working folder "Zorvex Setup[ [BETA]]" in temp
     build, source, screenshots  folders; setup_exe, standin_exe, driver_exe  the built programs
 
@@ -65,6 +70,8 @@ for and what the window showed instead):
     close()                  WM_CLOSE, as the window's close box
     wait_exit() -> exit code; alive(); kill()
     screenshot(name) -> png path of the window alone, in <build>/screenshots/
+    dialog(folder=False) -> (caption, text, x11) of the next message box (or folder dialog), left open;
+    dialog_screenshot(name, folder=False) -> png path of that dialog alone
 """
 import atexit
 import collections
@@ -75,6 +82,7 @@ import socket
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 
 SOURCE = os.environ.get("ZRX_SOURCE_DIR") or os.path.normpath(os.path.join(os.path.dirname(__file__), "..", ".."))
@@ -225,6 +233,13 @@ class WineSession:
         base = os.path.realpath(os.path.join(self.prefix, "dosdevices", drive + ":"))
         return os.path.join(base, rest) if rest else base
 
+    def screenshot(self, x11, name):
+        path = os.path.join(self.screenshots, name + ".png")
+        r = subprocess.run(["import", "-window", str(x11), path], env=self.env, capture_output=True, timeout=60)
+        if r.returncode != 0:
+            raise AssertionError("screenshot %s failed: %s" % (name, r.stderr.decode(errors="replace")))
+        return path
+
     def kill_programs(self, names):
         """Ends every process of these program file names (processes of the tests, never Wine's own)."""
         try:
@@ -319,6 +334,7 @@ class Setup:
     def __init__(self, case, process, exe_name):
         self.case, self.process, self.exe_name = case, process, exe_name
         self.pid = self.hwnd = self.x11 = None
+        self._waiter = None  # for a process the harness did not start: a driver that waits for its end
 
     def _driver(self, args, timeout):
         target = ["--hwnd", self.hwnd] if self.hwnd else ["--exe", self.exe_name]
@@ -380,12 +396,31 @@ class Setup:
     def close(self):
         self._driver(["close"], 30)
 
+    def _watch(self):
+        """Waits for the end of a process that someone else started, holding it from now on so that its exit
+        code is known when it ends."""
+        self._waiter_out = os.path.join(self.case.run_dir, "exit-%s.txt" % self.pid)
+        with open(self._waiter_out, "wb") as out:
+            self._waiter = subprocess.Popen(
+                ["wine", self.case.driver_exe, "wait-exit", "--pid", str(self.pid), "--timeout", "3600"],
+                env=self.case.session.env, stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.STDOUT)
+
+    def _process(self):
+        return self.process or self._waiter
+
     def alive(self):
-        return self.process.poll() is None
+        return self._process().poll() is None
 
     def wait_exit(self, timeout=60):
         try:
-            return self.process.wait(timeout)
+            code = self._process().wait(timeout)
+            if self.process is None:
+                with open(self._waiter_out, encoding="utf-8", errors="replace") as f:
+                    text = f.read().strip()
+                if code != 0 or not text.isdigit():
+                    raise AssertionError("waiting for %s to end failed: %s" % (self.exe_name, text))
+                return int(text)
+            return code
         except subprocess.TimeoutExpired:
             shown = ""
             try:
@@ -395,7 +430,14 @@ class Setup:
             raise AssertionError("the setup did not end within %s s; its window shows:%s" % (timeout, shown))
 
     def kill(self):
-        if self.alive():
+        if self.process is None:
+            if self._waiter and self._waiter.poll() is None:
+                try:
+                    self.case.driver("kill", "--pid", self.pid)
+                finally:
+                    self._waiter.kill()
+                    self._waiter.wait(30)
+        elif self.alive():
             self.process.kill()
             self.process.wait(30)
 
@@ -404,11 +446,17 @@ class Setup:
         path = os.path.join(self.case.session.screenshots, name + ".png")
         if not self.x11:
             self.wait_window()
-        r = subprocess.run(["import", "-window", str(self.x11), path], env=self.case.session.env,
-                           capture_output=True, timeout=60)
-        if r.returncode != 0:
-            raise AssertionError("screenshot %s failed: %s" % (name, r.stderr.decode(errors="replace")))
-        return path
+        return self.case.session.screenshot(self.x11, name)
+
+    def dialog(self, folder=False, timeout=30):
+        """Waits for a message box (or the folder dialog) and leaves it open: (caption, text, x11 window)."""
+        line = self.case.session.driver_lines(["dialog", "--pid", self.pid] + (["--folder"] if folder else []),
+                                              timeout=timeout)[0]
+        return line[4], line[5], int(line[3])
+
+    def dialog_screenshot(self, name, folder=False, timeout=30):
+        """A message box (or the folder dialog) of the setup alone, left open; returns the png path."""
+        return self.case.session.screenshot(self.dialog(folder, timeout)[2], name)
 
 
 # The programs that a test may leave running; tearDown ends them.
@@ -513,6 +561,26 @@ class ZrxTestCase(unittest.TestCase):
             setup.wait_window()
         return setup
 
+    def attach(self, exe_name, timeout=60):
+        """The window of a setup that another program started (the uninstaller's copy, a successor setup):
+        waits for a process of that file name to show its window; wait_exit() then gives its exit code."""
+        self._programs.add(exe_name.lower())
+        setup = Setup(self, None, exe_name)
+        setup.wait_window(timeout)
+        setup._watch()
+        self._setups.append(setup)
+        return setup
+
+    def hide_system_file(self, name):
+        """Moves a file of the Windows system folder aside for this test (for example "d3dx9_33.dll", which
+        Wine brings, to see the DirectX question); it is put back when the test ends."""
+        path = self.path("system", name)
+        if not os.path.exists(path):
+            return
+        aside = path + ".zrx-hidden"
+        os.replace(path, aside)
+        self.addCleanup(os.replace, aside, path)
+
     def copy_setup(self, unix_path):
         os.makedirs(os.path.dirname(unix_path), exist_ok=True)
         shutil.copyfile(self.setup_exe, unix_path)
@@ -554,10 +622,20 @@ class ZrxTestCase(unittest.TestCase):
         win = path if ":" in path[:2] else self.win_path(path)
         return {line[0]: (line[1] if len(line) > 1 else "") for line in self.driver("link", win)}
 
-    def standin_log(self):
-        try:
-            with open(self.path("temp", "zrx-standin.log"), encoding="utf-8") as f:
-                lines = f.read().splitlines()
-        except OSError:
-            return []
-        return [(p[0], p[1], p[2] == "hidden") for p in (l.split("\t") for l in lines) if len(p) == 3]
+    def standin_log(self, wait_for=None, timeout=30):
+        """The starts of the stand-in program so far. A program that the setup starts may run after the setup
+        has ended: wait_for (a file name such as "Zorvex.exe") waits until a start of that name is recorded."""
+        deadline = time.monotonic() + timeout
+        while True:
+            try:
+                with open(self.path("temp", "zrx-standin.log"), encoding="utf-8") as f:
+                    lines = f.read().splitlines()
+            except OSError:
+                lines = []
+            starts = [(p[0], p[1], p[2] == "hidden") for p in (l.split("\t") for l in lines) if len(p) == 3]
+            if wait_for is None or any(s[0].lower() == wait_for.lower() for s in starts):
+                return starts
+            if time.monotonic() > deadline:
+                raise AssertionError("%s was not started within %s s; starts recorded: %s"
+                                     % (wait_for, timeout, starts))
+            time.sleep(0.1)

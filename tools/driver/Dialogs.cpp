@@ -42,12 +42,13 @@ HWND WaitDialog(TTarget& Target, bool Folder) {
     });
     if (found) return search.Found;
     std::wstring msg = L"timed out after " + Seconds(Target.TimeoutMs) + L" waiting for " + what + L"; ";
+    HWND main = Target.Wnd && IsWindow(Target.Wnd) ? Target.Wnd : FindMainWindow(Target);
     if (search.Pids.empty())
         msg += L"the program is not running";
-    else if (Target.Wnd && IsWindow(Target.Wnd))
-        msg += DescribeWindow(Target.Wnd);
+    else if (main)
+        msg += DescribeWindow(main);
     else
-        msg += L"no window of the program is known";
+        msg += L"the program shows no window";
     throw TDriverError{msg};
 }
 
@@ -87,6 +88,14 @@ void PressUntilGone(HWND Dialog, HWND Button, DWORD TimeoutMs) {
 }
 } // namespace
 
+void PrintDialog(TTarget& Target, bool Folder) {
+    HWND dialog = WaitDialog(Target, Folder);
+    TTexts texts;
+    EnumChildWindows(dialog, CollectTexts, (LPARAM)&texts);
+    WriteLine({L"dialog", std::to_wstring((uintptr_t)dialog), std::to_wstring(WindowProcess(dialog)),
+               std::to_wstring(X11Window(dialog)), WindowText(dialog), Join(texts.Statics, L"\n")});
+}
+
 void AnswerMessageBox(TTarget& Target, const std::wstring& Button) {
     int id = 0;
     if (Button == L"yes")
@@ -111,29 +120,91 @@ void AnswerMessageBox(TTarget& Target, const std::wstring& Button) {
 }
 
 namespace {
-BOOL CALLBACK FindEdit(HWND Wnd, LPARAM Param) {
-    if (lstrcmpiW(WindowClass(Wnd).c_str(), L"Edit") == 0) {
-        *(HWND*)Param = Wnd;
+BOOL CALLBACK FindChild(HWND Wnd, LPARAM Param) {
+    auto* find = (std::pair<const wchar_t*, HWND>*)Param;
+    if (lstrcmpiW(WindowClass(Wnd).c_str(), find->first) == 0) {
+        find->second = Wnd;
         return FALSE;
     }
     return TRUE;
 }
 
-// Selects Folder in the dialog's tree as a click there would: the path is written into the dialog's process
-// for BFFM_SETSELECTIONW, which reads it from there.
-bool SelectInTree(HWND Dialog, const std::wstring& Folder) {
-    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, WindowProcess(Dialog));
-    if (!process) return false;
+HWND Child(HWND Dialog, const wchar_t* Class) {
+    std::pair<const wchar_t*, HWND> find{Class, nullptr};
+    EnumChildWindows(Dialog, FindChild, (LPARAM)&find);
+    return find.second;
+}
+
+// Selects Folder in the dialog's tree through BFFM_SETSELECTIONW, which reads the path from the dialog's own
+// process: the path is written there.
+bool Select(HWND Dialog, HANDLE Process, const std::wstring& Folder) {
     const SIZE_T size = (Folder.size() + 1) * sizeof(wchar_t);
-    void* remote = VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-    bool ok = remote && WriteProcessMemory(process, remote, Folder.c_str(), size, nullptr);
+    void* remote = VirtualAllocEx(Process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    bool ok = remote && WriteProcessMemory(Process, remote, Folder.c_str(), size, nullptr);
     DWORD_PTR result = 0;
     if (ok)
         ok = SendMessageTimeoutW(Dialog, BFFM_SETSELECTIONW, TRUE, (LPARAM)remote, SMTO_ABORTIFHUNG, 5000,
                                  &result) != 0;
-    if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-    CloseHandle(process);
+    if (remote) VirtualFreeEx(Process, remote, 0, MEM_RELEASE);
     return ok;
+}
+
+// The folder's name as the dialog shows it for the selection.
+std::wstring LastName(const std::wstring& Folder) {
+    return Folder.substr(Folder.find_last_of(L'\\') + 1);
+}
+
+// The text of a tree item of another process: the item record and the text travel through its memory.
+std::wstring ItemText(HWND Tree, HANDLE Process, DWORD_PTR Item) {
+    const SIZE_T textSize = 520 * sizeof(wchar_t);
+    auto* remote = (char*)VirtualAllocEx(Process, nullptr, sizeof(TVITEMW) + textSize,
+                                         MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (!remote) return {};
+    TVITEMW tv{};
+    tv.mask = TVIF_TEXT;
+    tv.hItem = (HTREEITEM)Item;
+    tv.pszText = (wchar_t*)(remote + sizeof(TVITEMW));
+    tv.cchTextMax = 519;
+    std::wstring text(520, L'\0');
+    if (WriteProcessMemory(Process, remote, &tv, sizeof tv, nullptr) &&
+        SendMessageTimeoutW(Tree, TVM_GETITEMW, 0, (LPARAM)remote, SMTO_ABORTIFHUNG, 2000, nullptr) &&
+        ReadProcessMemory(Process, remote + sizeof(TVITEMW), text.data(), textSize - sizeof(wchar_t),
+                          nullptr))
+        text.resize(wcsnlen(text.c_str(), text.size()));
+    else
+        text.clear();
+    VirtualFreeEx(Process, remote, 0, MEM_RELEASE);
+    return text;
+}
+
+DWORD_PTR TreeItem(HWND Tree, WPARAM Which, DWORD_PTR From) {
+    DWORD_PTR item = 0;
+    SendMessageTimeoutW(Tree, TVM_GETNEXTITEM, Which, From, SMTO_ABORTIFHUNG, 2000, &item);
+    return item;
+}
+
+// Selects Folder (without a trailing backslash) as a user clicks through the tree. The dialog finds a path
+// itself when it can; otherwise the parent is reached first, opened, and the folder clicked by its name.
+bool Reach(HWND Dialog, HANDLE Process, const std::wstring& Folder, int Depth = 0) {
+    HWND tree = Child(Dialog, WC_TREEVIEWW), edit = Child(Dialog, L"Edit");
+    const std::wstring name = LastName(Folder);
+    auto shows = [&](DWORD Ms) {
+        return WaitFor(Ms, [&] { return lstrcmpiW(WindowText(edit).c_str(), name.c_str()) == 0; });
+    };
+    if (!tree || !edit || !Select(Dialog, Process, Folder)) return false;
+    if (Folder.size() <= 3 || shows(500)) return true; // a drive shows a name of its own
+    const size_t cut = Folder.find_last_of(L'\\');
+    if (cut == std::wstring::npos || cut < 2 || Depth > 64) return false;
+    if (!Reach(Dialog, Process, Folder.substr(0, cut), Depth + 1)) return false;
+    const DWORD_PTR parent = TreeItem(tree, TVGN_CARET, 0);
+    SendMessageTimeoutW(tree, TVM_EXPAND, TVE_EXPAND, (LPARAM)parent, SMTO_ABORTIFHUNG, 5000, nullptr);
+    for (DWORD_PTR item = TreeItem(tree, TVGN_CHILD, parent); item; item = TreeItem(tree, TVGN_NEXT, item))
+        if (lstrcmpiW(ItemText(tree, Process, item).c_str(), name.c_str()) == 0) {
+            SendMessageTimeoutW(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)item, SMTO_ABORTIFHUNG, 5000,
+                                nullptr);
+            return shows(2000);
+        }
+    return false;
 }
 } // namespace
 
@@ -146,13 +217,14 @@ void AnswerFolderDialog(TTarget& Target, const std::wstring& Folder) {
         PressUntilGone(dialog, GetDlgItem(dialog, IDCANCEL), Target.TimeoutMs);
         return;
     }
-    if (!SelectInTree(dialog, Folder))
-        throw TDriverError{L"could not select '" + Folder + L"' in the folder dialog '" + WindowText(dialog) +
-                           L"'"};
-    Sleep(200); // let the tree settle on the selection, as a user's eye would
-    HWND edit = nullptr;
-    EnumChildWindows(dialog, FindEdit, (LPARAM)&edit);
-    if (edit)
-        SendMessageTimeoutW(edit, WM_SETTEXT, 0, (LPARAM)Folder.c_str(), SMTO_ABORTIFHUNG, 2000, nullptr);
+    std::wstring folder = Folder;
+    while (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
+    HANDLE process =
+        OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, WindowProcess(dialog));
+    const bool reached = process && Reach(dialog, process, folder);
+    if (process) CloseHandle(process);
+    if (!reached)
+        throw TDriverError{L"the folder dialog did not reach '" + Folder + L"': it shows '" +
+                           WindowText(Child(dialog, L"Edit")) + L"' selected"};
     PressUntilGone(dialog, GetDlgItem(dialog, IDOK), Target.TimeoutMs);
 }

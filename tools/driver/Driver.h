@@ -25,6 +25,8 @@ bool WaitFor(DWORD TimeoutMs, const std::function<bool()>& Condition);
 std::wstring WindowText(HWND Wnd);
 std::wstring WindowClass(HWND Wnd);
 DWORD WindowProcess(HWND Wnd);
+// The X11 window behind a top-level window (Wine keeps it as a window property): screenshots take it alone.
+uintptr_t X11Window(HWND Wnd);
 
 // How a command names the program under test: a process id, a program file name, a caption or a handle.
 struct TTarget {
@@ -40,6 +42,8 @@ std::vector<DWORD> ProcessesNamed(const std::wstring& Exe);
 bool ProcessAlive(DWORD Pid);
 // One line per process: pid, parent pid, program file name.
 void PrintProcesses();
+// The target's main window as it is now, or nullptr.
+HWND FindMainWindow(const TTarget& Target);
 // The target's main window, waited for; fails naming what it waited for and which windows there were.
 HWND WaitMainWindow(TTarget& Target);
 // The processes that the target names (its window's process, or the processes of its file name).
@@ -72,8 +76,10 @@ void PostClick(HWND Control);
 // A message box of the target's processes: prints its caption and text, then presses Button ("yes", "no",
 // "ok", "cancel") until the box is gone.
 void AnswerMessageBox(TTarget& Target, const std::wstring& Button);
-// The shell's folder dialog of the target's processes: types Folder into its edit box and presses OK, or
-// presses Cancel when Folder is empty. Prints the dialog's caption and texts.
+// Waits for a message box (or the folder dialog) and prints it without answering it.
+void PrintDialog(TTarget& Target, bool Folder);
+// The shell's folder dialog of the target's processes: chooses Folder in its tree as a user clicks through it
+// and presses OK, or presses Cancel when Folder is empty. Prints the dialog's caption and texts.
 void AnswerFolderDialog(TTarget& Target, const std::wstring& Folder);
 
 // A shell link's target, arguments, working folder and description, one "name<TAB>value" line each.

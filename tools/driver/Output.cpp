@@ -64,6 +64,10 @@ std::wstring WindowClass(HWND Wnd) {
     return name;
 }
 
+uintptr_t X11Window(HWND Wnd) {
+    return (uintptr_t)GetPropW(Wnd, L"__wine_x11_whole_window");
+}
+
 DWORD WindowProcess(HWND Wnd) {
     DWORD pid = 0;
     GetWindowThreadProcessId(Wnd, &pid);

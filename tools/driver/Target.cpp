@@ -82,6 +82,21 @@ std::wstring Describe(const TTarget& Target) {
 }
 } // namespace
 
+namespace {
+// Among several, the one that names its component is the program's own form.
+HWND Choose(const std::vector<HWND>& Found) {
+    for (HWND w : Found)
+        if (GetPropW(w, L"ComponentName")) return w;
+    return Found.empty() ? nullptr : Found.front();
+}
+} // namespace
+
+HWND FindMainWindow(const TTarget& Target) {
+    TSearch search{&Target, TargetProcesses(Target), {}, {}};
+    EnumWindows(CollectTopLevel, (LPARAM)&search);
+    return Choose(search.Found);
+}
+
 HWND WaitMainWindow(TTarget& Target) {
     if (Target.Wnd) {
         if (!IsWindow(Target.Wnd))
@@ -106,8 +121,5 @@ HWND WaitMainWindow(TTarget& Target) {
         if (search.Seen.empty()) msg += L" none";
         throw TDriverError{msg};
     }
-    // Among several, the one that names its component is the program's own form.
-    for (HWND w : search.Found)
-        if (GetPropW(w, L"ComponentName")) return Target.Wnd = w;
-    return Target.Wnd = search.Found.front();
+    return Target.Wnd = Choose(search.Found);
 }

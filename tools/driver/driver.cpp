@@ -21,8 +21,11 @@ commands:
                               missing or hidden); prints its line
   click NAME|CAPTION          waits until it is visible and enabled, then clicks it; prints its line
   answer yes|no|ok|cancel     waits for a message box of the program, prints: caption text, presses the button
+  dialog [--folder]           waits for a message box (or the folder dialog) and leaves it open; prints:
+                              dialog hwnd pid x11-window caption text
   folder PATH | folder --cancel
-                              waits for the folder dialog, prints: caption text, chooses PATH and OK, or cancels
+                              waits for the folder dialog, prints: caption text; chooses PATH in its tree
+                              and presses OK, or cancels
   close                       closes the main window as its close box does
   wait-exit                   waits until the target process ends; prints: exit code
   kill                        ends the target processes at once (exit code 255)
@@ -36,7 +39,7 @@ struct TArgs {
     std::map<std::wstring, std::wstring> Options; // "--name" -> value ("" for flags)
 };
 
-const wchar_t* const Flags[] = {L"--all", L"--gone", L"--exists", L"--cancel"};
+const wchar_t* const Flags[] = {L"--all", L"--gone", L"--exists", L"--cancel", L"--folder"};
 
 TArgs Parse(int argc, wchar_t** argv) {
     TArgs a;
@@ -85,11 +88,9 @@ std::wstring Positional(const TArgs& A, size_t Index, const wchar_t* What) {
 void PrintWindow(HWND Wnd) {
     RECT r;
     GetWindowRect(Wnd, &r);
-    // Wine keeps the X11 window of a top-level window as this property: screenshots take that window alone.
-    const auto x11 = (uintptr_t)GetPropW(Wnd, L"__wine_x11_whole_window");
     WriteLine({L"window", std::to_wstring((uintptr_t)Wnd), std::to_wstring(WindowProcess(Wnd)),
-               std::to_wstring(x11), WindowText(Wnd), std::to_wstring(r.left), std::to_wstring(r.top),
-               std::to_wstring(r.right - r.left), std::to_wstring(r.bottom - r.top)});
+               std::to_wstring(X11Window(Wnd)), WindowText(Wnd), std::to_wstring(r.left),
+               std::to_wstring(r.top), std::to_wstring(r.right - r.left), std::to_wstring(r.bottom - r.top)});
 }
 
 // What a wait asks of a control, and whether the control meets it.
@@ -211,6 +212,8 @@ int Run(const TArgs& A) {
         WriteLine(ControlFields(c));
     } else if (command == L"answer") {
         AnswerMessageBox(target, Positional(A, 1, L"yes, no, ok or cancel"));
+    } else if (command == L"dialog") {
+        PrintDialog(target, Has(A, L"--folder"));
     } else if (command == L"folder") {
         AnswerFolderDialog(target, Has(A, L"--cancel") ? L"" : Positional(A, 1, L"folder path or --cancel"));
     } else if (command == L"close") {

@@ -1,0 +1,61 @@
+"""The sample server content: the files and bases asked for, and a package that unpacks as the tool."""
+import io
+import os
+import shutil
+import tempfile
+import unittest
+import zipfile
+
+import zrx_e2e  # noqa: F401  (puts tools/sample on the path)
+import make_sample
+
+
+class SampleContent(unittest.TestCase):
+    def setUp(self):
+        self.root = tempfile.mkdtemp(prefix="zrx-sample-")
+        self.addCleanup(shutil.rmtree, self.root)
+        self.standin = os.path.join(self.root, "standin.exe")
+        with open(self.standin, "wb") as f:
+            f.write(b"MZ stand-in")
+
+    def test_every_base_holds_every_file_under_the_servers_paths(self):
+        folders = make_sample.write_sample(self.root, self.standin)
+        self.assertEqual(folders["main"], os.path.join(self.root, "download.zorvex.example", "zrx", "setup"))
+        self.assertEqual(folders["beta"],
+                         os.path.join(self.root, "files.mirror.example", "talvenor", "zrx", "setup-beta"))
+        for base in ("main", "mirror", "beta"):
+            self.assertEqual(sorted(os.listdir(folders[base])), sorted(make_sample.FILES))
+        self.assertEqual(sorted(os.listdir(folders["counter"])), ["zrx-beta", "zrx-main"])
+        with open(os.path.join(folders["main"], "system.xml"), encoding="utf-8") as f:
+            manifest = f.read()
+        for element in ("<version>10</version>", "<size>1.2</size>", "<number>4711</number>"):
+            self.assertIn(element, manifest)
+        with open(os.path.join(folders["main"], "EULA_ru_RU"), encoding="utf-8") as f:
+            self.assertIn(make_sample.EULA_MARK["ru_RU"], f.read())
+
+    def test_a_chosen_subset_leaves_the_rest_out(self):
+        folders = make_sample.write_sample(self.root, self.standin, bases=("mirror",),
+                                           files=("system.xml", "Langs.xml"), version=11, size=None)
+        self.assertEqual(list(folders), ["mirror"])
+        self.assertFalse(os.path.exists(os.path.join(self.root, "download.zorvex.example")))
+        self.assertEqual(sorted(os.listdir(folders["mirror"])), ["Langs.xml", "system.xml"])
+        with open(os.path.join(folders["mirror"], "system.xml"), encoding="utf-8") as f:
+            manifest = f.read()
+        self.assertIn("<version>11</version>", manifest)
+        self.assertNotIn("<size>", manifest)
+
+    def test_the_package_holds_the_tool_in_folders_and_reaches_a_size(self):
+        data = make_sample.package(self.standin, package_mb=2)
+        self.assertGreaterEqual(len(data), 2 * 1024 * 1024)
+        with zipfile.ZipFile(io.BytesIO(data)) as z:
+            names = z.namelist()
+            self.assertEqual(z.read("Zorvex.exe"), b"MZ stand-in")
+            self.assertIn("<number>1</number>", z.read("Core.xml").decode())
+            self.assertIsNone(z.testzip())
+            methods = {i.compress_type for i in z.infolist()}
+        for name in ("command line.txt", "plugins/Quellpack.dll", "data/sample/empty.dat", "data/filler.bin"):
+            self.assertIn(name, names)
+        self.assertEqual(methods, {zipfile.ZIP_STORED, zipfile.ZIP_DEFLATED})
+        without_core = make_sample.package(self.standin, core_xml=None)
+        with zipfile.ZipFile(io.BytesIO(without_core)) as z:
+            self.assertNotIn("Core.xml", z.namelist())
