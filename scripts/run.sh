@@ -82,6 +82,6 @@ echo "ZorvexSetup.exe ended with exit code $rc"
 local_appdata=$(find "$WINEPREFIX/drive_c/users" -maxdepth 3 -type d -path '*/AppData/Local' 2>/dev/null | head -n 1)
 for tool in Zorvex Zorvex-beta; do
   dir="$local_appdata/Talvenor/Apps/$tool"
-  [ -f "$dir/Zorvex.exe" ] && echo "Installed: $dir"
+  [ -f "$dir/Zorvex.exe" ] && echo "Zorvex is installed in this prefix: $dir"
 done
 exit $rc

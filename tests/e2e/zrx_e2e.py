@@ -2,10 +2,10 @@
 against tests/server with the sample content of tools/sample. Python 3 standard library only.
 
 Write a scenario as a unittest file in tests/e2e/ and register it in tests/e2e/CMakeLists.txt with
-`zrx_add_e2e(<name> <file.py>)`. Every test gets a fresh state: no installed tool, Start-menu groups, desktop
-links, registry values (HKCU\\Software\\TlvCorp, the folder dialog's memory), nothing in the temporary folder,
-no proxy. All e2e tests share one Wine prefix (<build>/e2e-prefix) and run one at a time; each test file runs on
-a display of its own.
+`zrx_add_e2e(<name> <file.py>)`. Every test gets a fresh state: no installed tool, Start-menu groups, nothing
+on the desktop, no registry values (HKCU\\Software\\TlvCorp, the folder dialog's memory), nothing in the
+temporary folder, no proxy. All e2e tests share one Wine prefix (<build>/e2e-prefix) and run one at a time;
+each test file runs on a display of its own.
 
     import zrx_e2e
 
@@ -164,10 +164,11 @@ class WineSession:
         if not number:
             raise RuntimeError("Xvfb did not start")
         self.env["DISPLAY"] = ":" + number.decode()
-        # Should this process be killed (a ctest timeout), the display goes with it.
-        self._watcher = subprocess.Popen(["sh", "-c", "while kill -0 %d 2>/dev/null; do sleep 1; done; kill %d 2>/dev/null"
-                          % (os.getpid(), self.xvfb.pid)], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                         start_new_session=True)
+        # Should this process be killed (a ctest timeout), its display and Wine go with it.
+        self._watcher = subprocess.Popen(
+            ["sh", "-c", "while kill -0 %d 2>/dev/null; do sleep 1; done; wineserver -k; kill %d"
+             % (os.getpid(), self.xvfb.pid)], env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+            stderr=subprocess.DEVNULL, start_new_session=True)
 
     def _make_prefix(self):
         ready = os.path.join(self.prefix, ".zrx-e2e-ready")
@@ -491,13 +492,10 @@ class ZrxTestCase(unittest.TestCase):
         for folder, rel in (("localappdata", "Talvenor"), ("appdata", "Talvenor"), ("programs", "Zorvex"),
                             ("programs", "Zorvex BETA")):
             shutil.rmtree(self.path(folder, rel), ignore_errors=True)
-        for name in ("Zorvex.lnk", "Zorvex BETA.lnk"):
-            if os.path.lexists(self.path("desktop", name)):
-                os.remove(self.path("desktop", name))
-        temp = self.path("temp")
-        if os.path.isdir(temp):
-            for entry in os.listdir(temp):
-                full = os.path.join(temp, entry)
+        # The desktop receives links and local installations; the temporary folder everything else.
+        for folder in (self.path("desktop"), self.path("temp")):
+            for entry in os.listdir(folder) if os.path.isdir(folder) else ():
+                full = os.path.join(folder, entry)
                 shutil.rmtree(full) if os.path.isdir(full) and not os.path.islink(full) else os.remove(full)
         self.session.regedit(["REGEDIT4", "", r"[-HKEY_CURRENT_USER\Software\TlvCorp]",
                               r"[-HKEY_CURRENT_USER\Software\Shell]", "",
