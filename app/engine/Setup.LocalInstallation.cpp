@@ -112,9 +112,11 @@ void CInstallation::MakeLocalInstallation() {
             while (!record->done && GetTickCount64() < deadline) ProcessMessages();
             return;
         }
-        // The worker failed: the run ends as a failed installation does.
+        // The worker failed: the run ends as a failed installation does. The progress page had disabled the
+        // button that now leaves the final page.
         MainWindow->HidePage();
         MainWindow->page_final(false);
+        MainWindow->btnNext->SetEnabled(true);
         WaitForUser();
         return;
     }

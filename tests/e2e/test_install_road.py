@@ -76,6 +76,11 @@ class InstallRoad(zrx_e2e.ZrxTestCase):
         """The main server's file behaves again."""
         os.remove(os.path.join(self.server.folder("main"), name + ".misbehave"))
 
+    def progress(self, setup):
+        """The install page's bar once it has counted some bytes, else None."""
+        bar = setup.control("PB")
+        return bar if bar and "/" in bar.value and not bar.value.startswith("0/") else None
+
     def hosts_of(self, names):
         return {r.host for name in names for r in self.server.requested(name) if r.status == "200"}
 
@@ -124,10 +129,9 @@ class InstallRoad(zrx_e2e.ZrxTestCase):
         with open(self.standin_exe, "rb") as f:
             server.put("main", "zrxsetup.exe", f.read())
         # Slowly enough to watch the progress bar follow the download.
-        server.misbehave("main", "zrxsetup.exe", "slow 20")
+        server.misbehave("main", "zrxsetup.exe", "slow 50")
         setup = self.launch()
-        bar = poll("download progress", lambda: (lambda c: c if c and "/" in c.value and
-                                                 not c.value.startswith("0/") else None)(setup.control("PB")))
+        bar = poll("download progress", lambda: self.progress(setup))
         self.assertEqual(int(bar.value.split("/")[1]), os.path.getsize(self.standin_exe))
         self.assertEqual(setup.wait_exit(120), 0)
         started = poll("the successor setup to start", lambda: [e for e in self.standin_log()
@@ -312,8 +316,7 @@ class InstallRoad(zrx_e2e.ZrxTestCase):
         self.pass_language_page(setup)
         self.accept_licence(setup)
         self.confirm_install(setup)
-        poll("the package download", lambda: (lambda c: c and "/" in c.value and
-                                              not c.value.startswith("0/"))(setup.control("PB")))
+        poll("the package download", lambda: self.progress(setup))
         close_and_check(setup, "package download")
         self.assertFalse(os.path.exists(self.tool(False, "Zorvex.exe")))
         self.calm("zrxsetup.zip")
