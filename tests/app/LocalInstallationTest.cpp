@@ -10,26 +10,6 @@
 #include "runtime/Files.h"
 
 namespace {
-std::string ReadBytes(const std::wstring& FileName) {
-    std::string bytes;
-    HANDLE h =
-        CreateFileW(FileName.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return bytes;
-    char buffer[65536];
-    DWORD n;
-    while (ReadFile(h, buffer, sizeof buffer, &n, nullptr) && n) bytes.append(buffer, n);
-    CloseHandle(h);
-    return bytes;
-}
-
-void WriteBytes(const std::wstring& FileName, const std::string& Bytes) {
-    HANDLE h = CreateFileW(FileName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    DWORD n;
-    WriteFile(h, Bytes.data(), (DWORD)Bytes.size(), &n, nullptr);
-    CloseHandle(h);
-}
-
 // Bytes of every value, zeros among them, as a package has.
 std::string SomeBytes(size_t Size, uint32_t Seed) {
     std::string bytes(Size, '\0');
