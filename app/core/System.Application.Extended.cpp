@@ -117,13 +117,31 @@ PIDLIST_ABSOLUTE ParseFolder(const std::wstring& Path) {
 } // namespace
 
 std::wstring TApplicationHelper::GetSystemTempPath() {
-    wchar_t buffer[MAX_PATH];
-    DWORD n = GetTempPathW(MAX_PATH, buffer);
-    return std::wstring(buffer, n < MAX_PATH ? n : 0);
+    std::wstring buffer(MAX_PATH, L'\0');
+    DWORD n = GetTempPathW((DWORD)buffer.size(), buffer.data());
+    if (n > buffer.size()) { // longer than the buffer: the call reports the size it needs
+        buffer.resize(n);
+        n = GetTempPathW((DWORD)buffer.size(), buffer.data());
+    }
+    buffer.resize(n <= buffer.size() ? n : 0);
+    return buffer;
 }
 
 std::wstring TApplicationHelper::GetTempDir(bool CreateSubDir) {
-    if (CachedTempPath.empty()) CachedTempPath = GetSystemTempPath();
+    if (CachedTempPath.empty()) {
+        // The working folder in it is deleted with all its content at the end: a path that is not a full one
+        // (none at all, when the system finds the folder's path too long) would name a folder wherever the
+        // program happens to stand.
+        const std::wstring path = GetSystemTempPath();
+        const bool full = path.size() >= 3 && path.back() == L'\\' &&
+                          ((path[1] == L':' && path[2] == L'\\') || (path[0] == L'\\' && path[1] == L'\\'));
+        if (!full)
+            throw ETempFolderError(
+                L"The setup cannot work without a temporary folder, and Windows reports none "
+                L"that it can use" +
+                (path.empty() ? std::wstring(L".") : L": \"" + path + L"\"."));
+        CachedTempPath = path;
+    }
     if (!CreateSubDir) return CachedTempPath;
     std::wstring dir = CachedTempPath + Application->Title() + L"\\";
     ForceDirectories(dir);
