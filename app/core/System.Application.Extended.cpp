@@ -158,7 +158,7 @@ std::wstring TApplicationHelper::GetExeDir() {
 
 std::wstring TApplicationHelper::GetSpecialFolderPath(int CSIDL) {
     wchar_t buffer[MAX_PATH + 1] = {};
-    SHGetSpecialFolderPathW(nullptr, buffer, CSIDL, FALSE);
+    SHGetSpecialFolderPathW(Application->Handle(), buffer, CSIDL, FALSE);
     return std::wstring(buffer) + L"\\";
 }
 
@@ -171,14 +171,20 @@ bool TApplicationHelper::GetSwitchValue(const std::wstring& Name, std::wstring& 
     return FindSwitch(Name, L':', &Value);
 }
 
+// The owner of a dialog: the one given, else the application's window, so that the dialog stays in front of
+// the wizard and keeps it from taking clicks meanwhile.
+static HWND OwnerOrApplication(HWND Owner) {
+    return Owner ? Owner : Application->Handle();
+}
+
 void TApplicationHelper::MessageBox(HWND Owner, const std::wstring& Caption, const std::wstring& Text,
                                     UINT Flags) {
-    ::MessageBoxW(Owner, Text.c_str(), Caption.c_str(), Flags);
+    ::MessageBoxW(OwnerOrApplication(Owner), Text.c_str(), Caption.c_str(), Flags);
 }
 
 bool TApplicationHelper::AskYesNo(HWND Owner, const std::wstring& Caption, const std::wstring& Text,
                                   UINT Flags) {
-    return ::MessageBoxW(Owner, Text.c_str(), Caption.c_str(), Flags | MB_YESNO) == IDYES;
+    return ::MessageBoxW(OwnerOrApplication(Owner), Text.c_str(), Caption.c_str(), Flags | MB_YESNO) == IDYES;
 }
 
 bool TApplicationHelper::BrowseForFolder(const std::wstring& Title, std::wstring& Folder,
@@ -189,7 +195,7 @@ bool TApplicationHelper::BrowseForFolder(const std::wstring& Title, std::wstring
     PIDLIST_ABSOLUTE root = ParseFolder(Root);
     wchar_t displayName[MAX_PATH + 1] = {};
     BROWSEINFOW info = {};
-    info.hwndOwner = OwnerWnd;
+    info.hwndOwner = OwnerOrApplication(OwnerWnd);
     info.pidlRoot = root;
     info.pszDisplayName = displayName;
     info.lpszTitle = Title.c_str();
