@@ -48,7 +48,7 @@ TOxZipEntriesEntry::TOxZipEntriesEntry(TCollection* Collection)
 uint32_t TOxZipEntriesEntry::LocalEntrySize() const {
     const TCentralDirectoryFile& c = FCentralDirectoryFile;
     return TLocalFile::FixedSize + c.FilenameLength + c.ExtraFieldLength + c.CompressedSize +
-           ((c.GeneralPurposeBitFlag & 8) ? 16 : 0);
+           ((c.GeneralPurposeBitFlag & 8) ? FDataDescriptorSize : 0);
 }
 
 uint32_t TOxZipEntriesEntry::CentralEntrySize() const {
