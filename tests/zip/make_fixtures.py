@@ -215,8 +215,12 @@ def many(i):
 
 
 save("many_small.zip", build([many(i) for i in range(200)]))
-save("many_small_bad.zip", build([many(i) for i in range(120)] + [dict(many(120), crc=1)] +
-                                 [many(i) for i in range(121, 200)]))
+# The bad entry is slow to inflate, so that the other threads have written later entries when it fails.
+save("many_small_bad.zip", build([many(i) for i in range(40)] + [{"name": "p0/big.bin", "data": bytes(40_000_000),
+                                                                  "crc": 1}] +
+                                 [many(i) for i in range(41, 200)] +
+                                 [{"name": "late/", "data": b"", "method": 0, "attr": 0x10},
+                                  {"name": "late/sub/deep.txt", "data": b"late"}]))
 save("many_small_refused.zip", build([many(i) for i in range(150)] + [{"name": "../evil.txt", "data": b"x"}] +
                                      [many(i) for i in range(151, 200)]))
 save("many_dupes.zip", build([many(i) for i in range(100)] + [{"name": "p0/e010.txt", "data": b"second e010"},
