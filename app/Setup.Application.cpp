@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include "app/core/Setup.Core.h"
 #include "app/core/System.Application.Extended.h"
 #include "app/engine/Setup.Installation.h"
 #include "app/engine/Setup.UnInstallation.h"

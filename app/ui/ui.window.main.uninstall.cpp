@@ -38,10 +38,13 @@ void TMainWindow::page_UninstallProgress() {
     const int CW = ClientWidth();
     ShowPageFrame(2, L"", L"");
 
-    // A marquee moves by itself, and its steps keep messages coming to the wait for the removal.
-    auto* bar = NewControl<TProgressBar>(this, L"PB");
+    // A marquee moves by itself, and its steps keep messages coming to the wait for the removal. It is one
+    // from the moment it shows.
+    auto* bar = new TProgressBar(this);
     bar->SetStyle(pbstMarquee);
     bar->SetBounds(46, 260, CW - 92, bar->Height());
+    bar->SetName(L"PB");
+    bar->SetParent(this);
 
     auto* text = NewControl<TLabel>(this, L"lbText4");
     const int H = text->Height();

@@ -1,57 +1,13 @@
 // The three uninstall pages as the window draws them.
-#include <windows.h>
+#include "PagesTestSupport.h"
+
 #include <commctrl.h>
 
-#include <gtest/gtest.h>
-
-#include "app/Setup.Application.h"
-#include "app/ui/ui.window.main.h"
-#include "runtime/gui/ComCtrls.h"
-
 namespace {
-RECT Bounds(TControl* Control) {
-    RECT r;
-    HWND wnd = static_cast<TWinControl*>(Control)->Handle();
-    GetWindowRect(wnd, &r);
-    MapWindowPoints(nullptr, GetParent(wnd), (POINT*)&r, 2);
-    return r;
-}
-
-void ExpectBounds(TControl* Control, int Left, int Top, int Width, int Height) {
-    RECT r = Bounds(Control);
-    EXPECT_EQ(r.left, Left) << Control->Name();
-    EXPECT_EQ(r.top, Top) << Control->Name();
-    EXPECT_EQ(r.right - r.left, Width) << Control->Name();
-    EXPECT_EQ(r.bottom - r.top, Height) << Control->Name();
-}
-
-std::vector<std::wstring> VisibleNames(TMainWindow& W) {
-    std::vector<std::wstring> names;
-    for (int i = 0; i < W.ControlCount(); ++i)
-        if (W.Controls(i)->Visible() && IsWindowVisible(static_cast<TWinControl*>(W.Controls(i))->Handle()))
-            names.push_back(W.Controls(i)->Name());
-    return names;
-}
-
-template <class T> T* Find(TMainWindow& W, const wchar_t* Name) {
-    return dynamic_cast<T*>(W.FindComponent(Name));
-}
-
-struct UninstallPages : testing::Test {
-    void SetUp() override {
-        UILanguage = L"en_GB";
-        IsBetaStream = false;
-    }
+struct UninstallPages : PagesTest {
     void TearDown() override {
-        UILanguage = L"en_GB";
+        PagesTest::TearDown();
         IsBetaStream = false;
-    }
-    // A window past its preparation page, as the uninstaller finds it.
-    std::unique_ptr<TMainWindow> Make() {
-        auto w = std::make_unique<TMainWindow>(nullptr);
-        w->Show();
-        w->HidePage();
-        return w;
     }
 };
 } // namespace
@@ -78,9 +34,9 @@ TEST_F(UninstallPages, TheFirstPageOffersWhatIsInstalled) {
         EXPECT_EQ(main->Font()->Size(), 12);
         ExpectBounds(main, 234, 156, 151, 55);
 
+        ASSERT_EQ(w->FindComponent(L"btnUninstallBeta") != nullptr, c.Beta);
+        if (!c.Beta) continue;
         auto* beta = Find<TButton>(*w, L"btnUninstallBeta");
-        ASSERT_EQ(beta != nullptr, c.Beta);
-        if (!beta) continue;
         EXPECT_EQ(beta->Caption(), L"Uninstall Zorvex BETA");
         EXPECT_TRUE(beta->Enabled());
         EXPECT_EQ(beta->Font()->Size(), 10);
@@ -94,7 +50,7 @@ TEST_F(UninstallPages, EachButtonOfTheFirstPageNamesItsChoice) {
         w->page_UninstallFirstPage(true, true);
         PageChoice.clear();
         PageDone = false;
-        SendMessageW(Find<TButton>(*w, name)->Handle(), BM_CLICK, 0, 0);
+        UserClick(Find<TButton>(*w, name));
         EXPECT_TRUE(PageDone) << name;
         EXPECT_EQ(PageChoice, std::wstring(name) == L"btnUninstall"       ? L"Uninstall"
                               : std::wstring(name) == L"btnUninstallBeta" ? L"Uninstall-Beta"
@@ -108,21 +64,21 @@ TEST_F(UninstallPages, TheProgressPageShowsAMarqueeUnderItsText) {
     w->HidePage();
     w->page_UninstallProgress();
     EXPECT_EQ(VisibleNames(*w), (std::vector<std::wstring>{L"appLogo", L"PB", L"lbText4"}));
-    EXPECT_EQ(Bounds(w->appLogo).left, 16);
-    EXPECT_EQ(Bounds(w->appLogo).top, 16);
+    EXPECT_EQ(ClientBounds(w->appLogo).left, 16);
+    EXPECT_EQ(ClientBounds(w->appLogo).top, 16);
 
     auto* bar = Find<TProgressBar>(*w, L"PB");
     ASSERT_NE(bar, nullptr);
     EXPECT_EQ(bar->Style(), pbstMarquee);
     EXPECT_TRUE(GetWindowLongW(bar->Handle(), GWL_STYLE) & PBS_MARQUEE);
-    RECT pb = Bounds(bar);
+    RECT pb = ClientBounds(bar);
     EXPECT_EQ(pb.left, 46);
     EXPECT_EQ(pb.top, 260);
     EXPECT_EQ(pb.right - pb.left, 518);
 
     auto* text = Find<TLabel>(*w, L"lbText4");
     EXPECT_EQ(text->Caption(), L"Uninstalling...");
-    RECT t = Bounds(text);
+    RECT t = ClientBounds(text);
     EXPECT_EQ(t.left, 46);
     EXPECT_EQ(t.bottom, 258); // two pixels above the bar
 }
@@ -137,20 +93,20 @@ TEST_F(UninstallPages, TheDonePageSaysSoAndItsButtonOnlyEndsThePage) {
     EXPECT_EQ(sad->Caption(), L":(");
     EXPECT_EQ(sad->Font()->Size(), 114);
     EXPECT_EQ(sad->Font()->Quality(), fqClearTypeNatural);
-    EXPECT_EQ(Bounds(sad).left, 46);
-    EXPECT_EQ(Bounds(sad).top, 0);
+    EXPECT_EQ(ClientBounds(sad).left, 46);
+    EXPECT_EQ(ClientBounds(sad).top, 0);
     auto* text = Find<TLabel>(*w, L"lbSadText");
     EXPECT_EQ(text->Caption(), L"Zorvex was deleted");
     EXPECT_EQ(text->Font()->Size(), 24);
-    EXPECT_EQ(Bounds(text).left, 46);
-    EXPECT_EQ(Bounds(text).top, 208);
+    EXPECT_EQ(ClientBounds(text).left, 46);
+    EXPECT_EQ(ClientBounds(text).top, 208);
     // Both fit their text: the big face sits wholly above the sentence.
-    EXPECT_LE(Bounds(sad).bottom, 208);
-    EXPECT_GT(Bounds(text).right - Bounds(text).left, 100);
+    EXPECT_LE(ClientBounds(sad).bottom, 208);
+    EXPECT_GT(ClientBounds(text).right - ClientBounds(text).left, 100);
 
     PageChoice = L"Uninstall-Beta";
     PageDone = false;
-    SendMessageW(w->btnNext->Handle(), BM_CLICK, 0, 0);
+    UserClick(w->btnNext);
     EXPECT_TRUE(PageDone);
     EXPECT_EQ(PageChoice, L"Uninstall-Beta");
 }
