@@ -8,11 +8,11 @@ namespace {
 // program file.
 const wchar_t* BuildUpperTable() {
     auto* map = new wchar_t[65536];
-    for (unsigned u = 0; u < 65536; ++u) {
-        wchar_t c = (wchar_t)u;
-        CharUpperBuffW(&c, 1);
-        map[u] = c;
-    }
+    for (unsigned u = 0; u < 65536; ++u) map[u] = (wchar_t)u;
+    // Each unit maps on its own, so two calls do the work of 65536; the cut keeps the one high surrogate
+    // followed by a low one (U+DBFF, U+DC00) from reading as a pair.
+    CharUpperBuffW(map, 0xDC00);
+    CharUpperBuffW(map + 0xDC00, 0x10000 - 0xDC00);
     return map;
 }
 } // namespace

@@ -1,6 +1,9 @@
 #include "runtime/gui/Graphics.h"
 
+#include "runtime/gui/ImageFormats.h"
+
 #include <algorithm>
+#include <cstring>
 #include <objidl.h>
 #include <windows.h>
 #include <gdiplus.h>
@@ -130,6 +133,11 @@ int TCanvas::TextHeight(const std::wstring& Text) {
 
 // TGraphic
 
+// GDI+'s time dimension of an animation. Its import library holds it as data, which the delay-loaded
+// library that the program links instead cannot carry.
+static const GUID FrameDimensionTime = {
+    0x6aedbd6d, 0x3fb5, 0x418a, {0x83, 0xa6, 0x7f, 0x45, 0x22, 0x9d, 0xc8, 0x72}};
+
 static void GdiplusNeeded() {
     static ULONG_PTR token = [] {
         GdiplusStartupInput input;
@@ -146,18 +154,47 @@ TGIFImage::TGIFImage() {
     Animate = GIFImageDefaultAnimate;
 }
 
+// A picture is either pixels decoded here (PNG) or GDI+'s, which for a GIF is made from the file's bytes
+// only when a frame is first drawn: what the window needs before that (size, frames, delays) is read from
+// the blocks, so that neither GDI+ nor its codecs load while the window starts.
 struct TGraphic::TDecoded {
-    GpImage* Image = nullptr;
-    IStream* Stream = nullptr; // GDI+ reads the image from it while the image lives
     int Width = 0, Height = 0;
-    std::vector<int> Delays; // one per frame
+    std::vector<int> Delays;  // one per frame
+    HBITMAP Bitmap = nullptr; // pixels decoded here: 32 bits, premultiplied alpha
+    bool Opaque = true;
+    std::vector<uint8_t> Data; // the file, for GDI+
+    mutable GpImage* Image = nullptr;
+    mutable IStream* Stream = nullptr; // GDI+ reads the image from it while the image lives
+    mutable bool Failed = false;
     mutable int Selected = 0;
 
     ~TDecoded() {
+        if (Bitmap) DeleteObject(Bitmap);
         if (Image) GdipDisposeImage(Image);
         if (Stream) Stream->Release();
     }
+    // GDI+'s image of the data; false when GDI+ cannot decode it.
+    bool Decode() const;
 };
+
+bool TGraphic::TDecoded::Decode() const {
+    if (Image || Failed) return Image != nullptr;
+    Failed = true;
+    GdiplusNeeded();
+    HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, std::max<size_t>(Data.size(), 1));
+    if (!mem) return false;
+    if (!Data.empty()) memcpy(GlobalLock(mem), Data.data(), Data.size()), GlobalUnlock(mem);
+    if (CreateStreamOnHGlobal(mem, TRUE, &Stream) != S_OK) {
+        GlobalFree(mem);
+        return false;
+    }
+    if (GdipLoadImageFromStream(Stream, &Image) != Ok || !Image) {
+        Image = nullptr;
+        return false;
+    }
+    Failed = false;
+    return true;
+}
 
 void TGraphic::Assign(TPersistent* Source) {
     if (auto* g = dynamic_cast<TGraphic*>(Source)) {
@@ -181,43 +218,62 @@ int TGraphic::FrameDelay(int Frame) const {
     return Frame >= 0 && Frame < FrameCount() ? FPicture->Delays[Frame] : 0;
 }
 
+namespace {
+
+HBITMAP BitmapOf(const TPixels& Pixels) {
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = Pixels.Width;
+    bi.bmiHeader.biHeight = -Pixels.Height; // top-down
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bmp = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bmp) memcpy(bits, Pixels.Bgra.data(), Pixels.Bgra.size() * 4);
+    return bmp;
+}
+
+} // namespace
+
 void TGraphic::LoadFromStream(TStream& Stream) {
     FPicture.reset();
-    GdiplusNeeded();
-    int64_t size = std::max<int64_t>(Stream.Size() - Stream.Position(), 0);
-    HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, (SIZE_T)std::max<int64_t>(size, 1));
-    if (!mem) throw EInvalidGraphic(L"Out of memory while loading an image");
-    try {
-        if (size) Stream.ReadBuffer(GlobalLock(mem), (int32_t)size);
-        GlobalUnlock(mem);
-    } catch (...) {
-        GlobalUnlock(mem);
-        GlobalFree(mem);
-        throw;
-    }
     auto d = std::make_shared<TDecoded>();
-    if (CreateStreamOnHGlobal(mem, TRUE, &d->Stream) != S_OK) {
-        GlobalFree(mem);
-        throw EInvalidGraphic(L"Cannot open the image data");
-    }
-    if (GdipLoadImageFromStream(d->Stream, &d->Image) != Ok || !d->Image)
-        throw EInvalidGraphic(L"Unsupported or damaged image data");
-    UINT w = 0, h = 0;
-    GdipGetImageWidth(d->Image, &w);
-    GdipGetImageHeight(d->Image, &h);
-    d->Width = (int)w, d->Height = (int)h;
+    int64_t size = std::max<int64_t>(Stream.Size() - Stream.Position(), 0);
+    if (size > 256 * 1024 * 1024) throw EInvalidGraphic(L"Unsupported or damaged image data");
+    d->Data.resize((size_t)size);
+    if (size) Stream.ReadBuffer(d->Data.data(), (int32_t)size);
 
-    UINT frames = 0;
-    GUID time = Gdiplus::FrameDimensionTime;
-    if (GdipImageGetFrameCount(d->Image, &time, &frames) != Ok || frames == 0) frames = 1;
-    d->Delays.assign(frames, 0);
-    UINT bytes = 0;
-    if (frames > 1 && GdipGetPropertyItemSize(d->Image, PropertyTagFrameDelay, &bytes) == Ok && bytes) {
-        std::vector<uint8_t> buf(bytes);
-        auto* item = (PropertyItem*)buf.data();
-        if (GdipGetPropertyItem(d->Image, PropertyTagFrameDelay, bytes, item) == Ok) {
-            UINT n = std::min<UINT>(frames, item->length / 4);
-            for (UINT i = 0; i < n; ++i) d->Delays[i] = (int)((const LONG*)item->value)[i] * 10;
+    TPixels pixels;
+    TGifLayout gif;
+    if (DecodePng(d->Data.data(), d->Data.size(), pixels)) {
+        d->Bitmap = BitmapOf(pixels);
+        if (!d->Bitmap) throw EInvalidGraphic(L"Out of memory while loading an image");
+        d->Width = pixels.Width, d->Height = pixels.Height, d->Opaque = pixels.Opaque;
+        d->Delays.assign(1, 0);
+        d->Data.clear();
+        d->Data.shrink_to_fit();
+    } else if (ScanGif(d->Data.data(), d->Data.size(), gif)) {
+        d->Width = gif.Width, d->Height = gif.Height;
+        for (int delay : gif.Delays) d->Delays.push_back(delay * 10);
+    } else {
+        if (!d->Decode()) throw EInvalidGraphic(L"Unsupported or damaged image data");
+        UINT w = 0, h = 0;
+        GdipGetImageWidth(d->Image, &w);
+        GdipGetImageHeight(d->Image, &h);
+        d->Width = (int)w, d->Height = (int)h;
+        UINT frames = 0;
+        GUID time = FrameDimensionTime;
+        if (GdipImageGetFrameCount(d->Image, &time, &frames) != Ok || frames == 0) frames = 1;
+        d->Delays.assign(frames, 0);
+        UINT bytes = 0;
+        if (frames > 1 && GdipGetPropertyItemSize(d->Image, PropertyTagFrameDelay, &bytes) == Ok && bytes) {
+            std::vector<uint8_t> buf(bytes);
+            auto* item = (PropertyItem*)buf.data();
+            if (GdipGetPropertyItem(d->Image, PropertyTagFrameDelay, bytes, item) == Ok) {
+                UINT n = std::min<UINT>(frames, item->length / 4);
+                for (UINT i = 0; i < n; ++i) d->Delays[i] = (int)((const LONG*)item->value)[i] * 10;
+            }
         }
     }
     // Browsers show frames without a usable delay for 100 ms; so do we.
@@ -228,8 +284,22 @@ void TGraphic::LoadFromStream(TStream& Stream) {
 
 void TGraphic::Draw(HDC DC, int Frame, int X, int Y, int W, int H) const {
     if (!FPicture) return;
+    if (HBITMAP bmp = FPicture->Bitmap) {
+        HDC mem = CreateCompatibleDC(DC);
+        HGDIOBJ old = SelectObject(mem, bmp);
+        if (FPicture->Opaque && W == Width() && H == Height()) {
+            BitBlt(DC, X, Y, W, H, mem, 0, 0, SRCCOPY);
+        } else {
+            BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+            GdiAlphaBlend(DC, X, Y, W, H, mem, 0, 0, Width(), Height(), blend);
+        }
+        SelectObject(mem, old);
+        DeleteDC(mem);
+        return;
+    }
+    if (!FPicture->Decode()) return;
     if (Frame != FPicture->Selected && Frame >= 0 && Frame < FrameCount()) {
-        GUID time = Gdiplus::FrameDimensionTime;
+        GUID time = FrameDimensionTime;
         GdipImageSelectActiveFrame(FPicture->Image, &time, (UINT)Frame);
         FPicture->Selected = Frame;
     }

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include "text/KitCharsets.h"
 #include "text/KitStrings.h"
@@ -62,6 +63,16 @@ TEST(Strings, CaseInsensitiveComparison) {
     EXPECT_EQ(TextCompare(L"ab", L"", true), 2);
     EXPECT_EQ(CharToLowerCase(L'Q'), L'q');
     EXPECT_EQ(CharToLowerCase(wchar_t(0xD800)), wchar_t(0xD800));
+}
+
+TEST(Strings, TheLowerCaseMapIsTheSystemsMappingOfEachUnitAlone) {
+    int differing = 0;
+    for (unsigned u = 0; u < 65536; ++u) {
+        wchar_t unit = wchar_t(u);
+        CharLowerBuffW(&unit, 1);
+        differing += CharToLowerCase(wchar_t(u)) != unit;
+    }
+    EXPECT_EQ(differing, 0);
 }
 
 TEST(Strings, CompareRange) {

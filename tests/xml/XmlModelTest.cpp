@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "XmlTestSupport.h"
+#include "xml/KitSimpleXmlNames.h"
 
 TEST(XmlElems, ItemBoundsAndLookUpByName) {
     TKitSimpleXML doc;
@@ -183,4 +184,14 @@ TEST(XmlProps, LookUpsDuplicatesAndAutoCreate) {
     EXPECT_EQ(props->ItemNamed(L"KEY")->Value(), L"1");
     props->Delete(L"key");
     EXPECT_EQ(props->Find(L"key"), nullptr);
+}
+
+TEST(NameIndex, TheUpperCaseTableIsTheSystemsMappingOfEachUnitAlone) {
+    int differing = 0;
+    for (unsigned u = 0; u < 65536; ++u) {
+        wchar_t unit = wchar_t(u);
+        CharUpperBuffW(&unit, 1);
+        differing += TKitNameList::UpperUnit(wchar_t(u)) != unit;
+    }
+    EXPECT_EQ(differing, 0);
 }
