@@ -14,8 +14,11 @@ bool CreateDir(const std::wstring& Dir);
 bool RemoveDir(const std::wstring& Dir);
 // One file (named so that it does not meet the system's DeleteFile macro).
 bool RemoveFile(const std::wstring& FileName);
+// The longest path, in UTF-16 code units, that Windows accepts.
+constexpr size_t MaxPathLength = 32767;
+
 // Makes the folder and every missing parent; True when the folder exists afterwards.
-// An empty name gives False.
+// An empty name, or one longer than MaxPathLength, gives False.
 bool ForceDirectories(std::wstring_view Dir);
 
 // Up to and including the last backslash or colon.

@@ -49,8 +49,10 @@ int32_t THandleStream::Read(void* Buffer, int32_t Count) {
 }
 
 int32_t THandleStream::Write(const void* Buffer, int32_t Count) {
+    // A failed call may still have written part (a disk that filled up): the count says what arrived.
     DWORD done = 0;
-    if (Count <= 0 || !WriteFile(FHandle, Buffer, (DWORD)Count, &done, nullptr)) return 0;
+    if (Count <= 0) return 0;
+    WriteFile(FHandle, Buffer, (DWORD)Count, &done, nullptr);
     return (int32_t)done;
 }
 
@@ -71,14 +73,16 @@ void THandleStream::SetSize(int64_t NewSize) {
 TFileStream::TFileStream(const std::wstring& FileName, uint16_t Mode)
     : THandleStream(INVALID_HANDLE_VALUE), FFileName(FileName) {
     static const DWORD access[] = {GENERIC_READ, GENERIC_WRITE, GENERIC_READ | GENERIC_WRITE};
-    static const DWORD share[] = {0, 0, FILE_SHARE_READ, FILE_SHARE_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE};
+    static const DWORD share[] = {0, 0, FILE_SHARE_READ, FILE_SHARE_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE};
     const bool create = (Mode & fmCreate) == fmCreate;
     DWORD shareMode = share[std::min<size_t>((Mode & 0xF0) >> 4, 4)];
     if (create) {
-        FHandle = CreateFileW(FileName.c_str(), GENERIC_READ | GENERIC_WRITE, shareMode, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+        FHandle = CreateFileW(FileName.c_str(), GENERIC_READ | GENERIC_WRITE, shareMode, nullptr,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (FHandle == INVALID_HANDLE_VALUE)
-            throw EFCreateError(L"Cannot create file \"" + FileName + L"\". " + SysErrorMessage(GetLastError()));
+            throw EFCreateError(L"Cannot create file \"" + FileName + L"\". " +
+                                SysErrorMessage(GetLastError()));
     } else {
         DWORD acc = access[std::min<size_t>(Mode & 3, 2)];
         FHandle = CreateFileW(FileName.c_str(), acc, shareMode, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
@@ -106,7 +110,8 @@ int32_t TMemoryStream::Write(const void* Buffer, int32_t Count) {
     if (Count <= 0 || FPosition < 0) return 0;
     int64_t end = FPosition + Count;
     if (end > FSize) {
-        if (end > (int64_t)FData.size()) FData.resize((size_t)std::max<int64_t>(end, (int64_t)FData.size() * 3 / 2));
+        if (end > (int64_t)FData.size())
+            FData.resize((size_t)std::max<int64_t>(end, (int64_t)FData.size() * 3 / 2));
         if (FPosition > FSize) std::memset(FData.data() + FSize, 0, (size_t)(FPosition - FSize));
         FSize = end;
     }
@@ -117,9 +122,15 @@ int32_t TMemoryStream::Write(const void* Buffer, int32_t Count) {
 
 int64_t TMemoryStream::Seek(int64_t Offset, TSeekOrigin Origin) {
     switch (Origin) {
-    case soBeginning: FPosition = Offset; break;
-    case soCurrent: FPosition += Offset; break;
-    case soEnd: FPosition = FSize + Offset; break;
+    case soBeginning:
+        FPosition = Offset;
+        break;
+    case soCurrent:
+        FPosition += Offset;
+        break;
+    case soEnd:
+        FPosition = FSize + Offset;
+        break;
     }
     return FPosition;
 }
@@ -231,13 +242,23 @@ int32_t TResourceStream::Write(const void*, int32_t) {
 
 int64_t TResourceStream::Seek(int64_t Offset, TSeekOrigin Origin) {
     switch (Origin) {
-    case soBeginning: FPosition = Offset; break;
-    case soCurrent: FPosition += Offset; break;
-    case soEnd: FPosition = FSize + Offset; break;
+    case soBeginning:
+        FPosition = Offset;
+        break;
+    case soCurrent:
+        FPosition += Offset;
+        break;
+    case soEnd:
+        FPosition = FSize + Offset;
+        break;
     }
     return FPosition;
 }
 
-void TResourceStream::SetSize(int64_t) { throw EStreamError(L"Can't write to a read-only resource stream"); }
+void TResourceStream::SetSize(int64_t) {
+    throw EStreamError(L"Can't write to a read-only resource stream");
+}
 
-void* HInstance() { return GetModuleHandleW(nullptr); }
+void* HInstance() {
+    return GetModuleHandleW(nullptr);
+}

@@ -563,8 +563,11 @@ int TKitStringStream::WriteAnsiString(const std::string& Buffer, int Start, int 
 void TKitStringStream::Flush() {
     if (FStrBufferModifiedSize == 0) return;
     FStream->Seek(FStrBufferStart, soBeginning);
-    StreamWriteChars(FStream, FStrBuffer, 0, int(FStrBufferModifiedSize));
+    const int written = StreamWriteChars(FStream, FStrBuffer, 0, int(FStrBufferModifiedSize));
     FStrBufferNext = FStream->Seek(0, soCurrent);
+    // Every code point encodes, so fewer written means the stream took less (a full disk): a truncated text
+    // must not pass for a saved one.
+    if (written != FStrBufferModifiedSize) throw EWriteError(L"Stream write error");
     FStrBufferModifiedSize = 0;
 }
 
@@ -599,9 +602,9 @@ int TKitStringStream::SkipBOM() {
 }
 
 int TKitStringStream::WriteBOM() {
-    int result = FBOM.empty() ? 0 : FStream->Write(FBOM.data(), int32_t(FBOM.size()));
+    if (!FBOM.empty()) FStream->WriteBuffer(FBOM.data(), int32_t(FBOM.size()));
     ResetBuffers();
-    return result;
+    return int(FBOM.size());
 }
 
 // TKitAnsiStream

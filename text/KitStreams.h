@@ -192,13 +192,15 @@ public:
     int WriteWideString(const std::wstring& Buffer, int Start, int Count);
     int WriteAnsiString(const std::string& Buffer, int Start, int Count);
 
+    // Writes the modified code points back; raises EWriteError when the inner stream takes fewer.
     virtual void Flush();
     // Seek(0, soBeginning) rewinds to byte 0 of the inner stream; Seek(0, soCurrent) tells the
     // position in code points. Anything else raises EKitStreamError "Error seeking stream".
     virtual int64_t Seek(int64_t Offset, TSeekOrigin Origin);
     // Steps over the byte-order mark at the inner stream's position; the result is its length or 0.
     virtual int SkipBOM();
-    // Writes the byte-order mark at the inner stream's position; the result is the count written.
+    // Writes the byte-order mark at the inner stream's position; the result is its length. A short write
+    // raises EWriteError.
     virtual int WriteBOM();
 
     int BufferSize() const { return FBufferSize; }

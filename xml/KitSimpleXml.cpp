@@ -177,6 +177,8 @@ void TKitSimpleXML::Parse(TStream* Source, TKitStringEncoding Encoding, uint16_t
 // Saving
 
 void TKitSimpleXML::SaveToFile(const std::wstring& FileName, TKitStringEncoding Encoding, uint16_t CodePage) {
+    // Settled before the file is touched: a charset error leaves an existing file as it was.
+    ResolveSaveEncoding(Encoding, CodePage);
     std::unique_ptr<TFileStream> file;
     if (GetFileAttributesW(FileName.c_str()) != INVALID_FILE_ATTRIBUTES) {
         file = std::make_unique<TFileStream>(FileName, fmOpenWrite | fmShareDenyWrite);
@@ -187,24 +189,27 @@ void TKitSimpleXML::SaveToFile(const std::wstring& FileName, TKitStringEncoding 
     SaveToStream(file.get(), Encoding, CodePage);
 }
 
+void TKitSimpleXML::ResolveSaveEncoding(TKitStringEncoding& Encoding, uint16_t& CodePage) const {
+    if (Encoding != seAuto) return;
+    TKitSimpleXMLElemHeader* header = nullptr;
+    for (TKitSimpleXMLElem* node : *FProlog)
+        if ((header = dynamic_cast<TKitSimpleXMLElemHeader*>(node))) break;
+    if (header) {
+        CodePage = CodePageOfCharsetName(header->Encoding());
+        Encoding = CodePage == 1200 ? seUTF16 : CodePage == 65001 ? seUTF8 : seAnsi;
+    } else {
+        Encoding = FEncoding == seAuto ? seAnsi : FEncoding;
+        CodePage = FCodePage;
+    }
+}
+
 void TKitSimpleXML::SaveToStream(TStream* Stream, TKitStringEncoding Encoding, uint16_t CodePage) {
+    ResolveSaveEncoding(Encoding, CodePage);
     std::unique_ptr<TMemoryStream> encoded;
     TStream* target = Stream;
     if (OnEncodeStream) {
         encoded = std::make_unique<TMemoryStream>();
         target = encoded.get();
-    }
-    if (Encoding == seAuto) {
-        TKitSimpleXMLElemHeader* header = nullptr;
-        for (TKitSimpleXMLElem* node : *FProlog)
-            if ((header = dynamic_cast<TKitSimpleXMLElemHeader*>(node))) break;
-        if (header) {
-            CodePage = CodePageOfCharsetName(header->Encoding());
-            Encoding = CodePage == 1200 ? seUTF16 : CodePage == 65001 ? seUTF8 : seAnsi;
-        } else {
-            Encoding = FEncoding == seAuto ? seAnsi : FEncoding;
-            CodePage = FCodePage;
-        }
     }
     std::unique_ptr<TKitStringStream> text;
     if (Encoding == seUTF8) {

@@ -639,4 +639,6 @@ protected:
 
 private:
     void Parse(TStream* Source, TKitStringEncoding Encoding, uint16_t CodePage);
+    // seAuto becomes the encoding and code page that a save writes; raises on a header charset it lacks.
+    void ResolveSaveEncoding(TKitStringEncoding& Encoding, uint16_t& CodePage) const;
 };

@@ -40,15 +40,29 @@ size_t MatchEntity(const std::wstring& Value, size_t I, wchar_t& C) {
     return 0;
 }
 
+// Where the next semicolon and the next ampersand lie, from a point that only moves forward: each search
+// starts where the last one ended, so a value full of references is scanned once, not once per reference.
+struct TLookAhead {
+    const std::wstring& Value;
+    size_t Semicolon = 0, Ampersand = 0;
+    size_t Next(size_t& Cached, wchar_t C, size_t From) {
+        if (Cached < From) Cached = Value.find(C, From);
+        return Cached;
+    }
+};
+
 // A numeric reference "&#...;" at Value[I]: its length, or 0 when it does not decode. Units go to Out.
-size_t MatchReference(const std::wstring& Value, size_t I, std::wstring& Out) {
+size_t MatchReference(TLookAhead& Ahead, size_t I, std::wstring& Out) {
+    const std::wstring& Value = Ahead.Value;
     size_t start = I + 2;
     bool hex = start < Value.size() && (Value[start] == L'x' || Value[start] == L'X');
     if (hex) ++start;
-    size_t semicolon = Value.find(L';', start);
+    size_t semicolon = Ahead.Next(Ahead.Semicolon, L';', start);
     if (semicolon == std::wstring::npos) return 0;
-    std::wstring digits = Value.substr(start, semicolon - start);
-    int64_t code = StrToInt64Def(hex ? L"$" + digits : digits, -1);
+    // An ampersand is no part of a number; without it, the digits of one reference are no other's.
+    if (Ahead.Next(Ahead.Ampersand, L'&', start) < semicolon) return 0;
+    const std::wstring_view digits(Value.data() + start, semicolon - start);
+    int64_t code = hex ? StrToInt64Def(L"$" + std::wstring(digits), -1) : StrToInt64Def(digits, -1);
     if (code < 0 || code > 0x10FFFF) return 0;
     if (code <= 0xFFFF) {
         Out += (wchar_t)code;
@@ -118,12 +132,14 @@ void DecodeXmlValue(std::wstring& Value) {
     size_t out = Value.find(L'&');
     if (out == std::wstring::npos) return;
     std::wstring units;
+    // What is written lies behind what is read, so the look-ahead sees the value as it came.
+    TLookAhead ahead{Value};
     for (size_t i = out; i < Value.size();) {
         wchar_t c = Value[i];
         size_t n = 0;
         if (c == L'&' && i + 1 < Value.size() && Value[i + 1] == L'#') {
             units.clear();
-            n = MatchReference(Value, i, units);
+            n = MatchReference(ahead, i, units);
             if (n) {
                 for (wchar_t u : units) Value[out++] = u;
                 i += n;

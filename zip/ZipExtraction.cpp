@@ -24,6 +24,11 @@ public:
     int64_t Seek(int64_t, TSeekOrigin) override { return 0; }
 };
 
+// An ANSI byte never gives more than one UTF-16 unit, so only long names need converting to be measured.
+bool IsTooLongPath(const AnsiString& Path) {
+    return Path.size() > MaxPathLength && AnsiToWide(Path).size() > MaxPathLength;
+}
+
 bool IsSupported(const TOxZipEntriesEntry* Item) {
     return !Item->IsEncrypted() && (Item->CompressionMethod() == 0 || Item->CompressionMethod() == 8);
 }
@@ -309,13 +314,15 @@ void TOxZipEntries::ExtractToFolder(const AnsiString& TargetDirectory, bool Sele
     TOverwriteAction action = FParent->FOverwriteAction;
     AnsiString root = TargetDirectory;
     if (root.empty() || root.back() != '\\') root += '\\';
-    // Nothing may land outside the target folder: extraction stops at the first entry that would.
+    // Nothing may land outside the target folder, nor under a path longer than Windows accepts: extraction
+    // stops at the first entry that would.
     std::vector<int> work;
     int refused = -1;
     for (int i = 0; i < Count() && refused < 0; ++i) {
         TOxZipEntriesEntry* item = Items(i);
         if (SelectedOnly && !item->Selected()) continue;
-        if (IsUnsafeEntryPath(TOxZip::GetFilePath(item->FileName()) + TOxZip::GetFileName(item->FileName())))
+        const AnsiString path = TOxZip::GetFilePath(item->FileName()) + TOxZip::GetFileName(item->FileName());
+        if (IsUnsafeEntryPath(path) || IsTooLongPath(root + path))
             refused = i;
         else
             work.push_back(i);

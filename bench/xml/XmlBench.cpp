@@ -2,6 +2,10 @@
 // and the peak memory of each. The larger document must not take more than 11 times as long as the smaller
 // one (the exit code is 1 when it does), so that no step grows faster than the input.
 //
+// Then decodes attribute values of 200 KB and 2 MB made of character references, well-formed ones and the
+// hostile "&#&#&#..." that names no number, and reports the time per byte; the larger value must not take
+// more than 3 times as long per byte (exit code 1 otherwise), so that decoding stays linear.
+//
 // Each measurement runs in a fresh process of this program ("xml_bench <MB>"), so that the two sizes start
 // alike: no heap left warm by an earlier round, and a peak memory that belongs to the one document.
 #include <windows.h>
@@ -14,6 +18,7 @@
 #include <string>
 
 #include "xml/KitSimpleXml.h"
+#include "xml/KitSimpleXmlCoding.h"
 
 namespace {
 // UTF-8 text of about Bytes bytes: a header and a root with one small element per line.
@@ -62,6 +67,36 @@ int MeasureOne(int Megabytes) {
     return 0;
 }
 
+// Seconds per byte to decode a value of about Bytes bytes made of Pattern repeated (best of a few rounds).
+double DecodeSecondsPerByte(const std::wstring& Pattern, size_t Bytes) {
+    std::wstring value;
+    while (value.size() * sizeof(wchar_t) < Bytes) value += Pattern;
+    double best = 1e9;
+    for (int round = 0; round < 3; ++round) {
+        std::wstring v = value;
+        const auto start = std::chrono::steady_clock::now();
+        DecodeXmlValue(v);
+        best = std::min(best, Seconds(start));
+    }
+    return best / double(value.size() * sizeof(wchar_t));
+}
+
+// Reports decoding of 200 KB and 2 MB of each pattern; false when the time per byte grows.
+bool MeasureDecoding() {
+    bool flat = true;
+    for (const wchar_t* pattern : {L"&#65;&#x42;&amp;", L"&#"}) {
+        const double small = DecodeSecondsPerByte(pattern, 200 << 10),
+                     large = DecodeSecondsPerByte(pattern, 2 << 20);
+        const double ratio = large / small;
+        std::printf("decoding \"%ls\" repeated: 200 KB %.3f ms, 2 MB %.3f ms; per byte 2 MB / 200 KB: %.2f "
+                    "(limit 3): %s\n",
+                    pattern, small * (200 << 10) * 1e3, large * (2 << 20) * 1e3, ratio,
+                    ratio <= 3 ? "ok" : "TOO SLOW");
+        flat = flat && ratio <= 3;
+    }
+    return flat;
+}
+
 struct TResult {
     double Load = 0, Save = 0, PeakMB = 0;
     int Elements = 0;
@@ -100,6 +135,7 @@ bool RunChild(int Megabytes, TResult& Result) {
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    if (argc > 1 && std::wstring(argv[1]) == L"decode") return MeasureDecoding() ? 0 : 1;
     if (argc > 1) return MeasureOne(_wtoi(argv[1]));
     const int sizes[] = {2, 20}, rounds = 7;
     TResult best[2];
@@ -122,5 +158,6 @@ int wmain(int argc, wchar_t** argv) {
             sizes[i], best[i].Elements, best[i].Load, best[i].Save, bestTotal[i], best[i].PeakMB);
     const double ratio = bestTotal[1] / bestTotal[0];
     std::printf("20 MB / 2 MB time: %.2f (limit 11): %s\n", ratio, ratio <= 11 ? "ok" : "TOO SLOW");
-    return ratio <= 11 ? 0 : 1;
+    const bool decodingFlat = MeasureDecoding();
+    return ratio <= 11 && decodingFlat ? 0 : 1;
 }

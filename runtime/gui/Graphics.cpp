@@ -67,6 +67,7 @@ void TFont::SetColor(TColor Value) {
     if (Value != FColor) FColor = Value, Changed();
 }
 void TFont::SetQuality(TFontQuality Value) {
+    if (Value < fqDefault || Value > fqClearTypeNatural) return; // indexes the GDI qualities
     if (Value != FQuality) FQuality = Value, Changed();
 }
 

@@ -52,7 +52,7 @@ void TLabel::AdjustBounds() {
 }
 
 void TLabel::SetAlignment(TAlignment Value) {
-    if (Value == FAlignment) return;
+    if (Value == FAlignment || Value < taLeftJustify || Value > taCenter) return; // indexes the draw flags
     FAlignment = Value;
     AdjustBounds();
     Repaint();

@@ -79,19 +79,24 @@ public:                                                                         
         .GetOrd = [](TObject* o) -> int64_t { return static_cast<T*>(o)->P(); },                             \
         .SetOrd = [](TObject* o, int64_t v) { static_cast<T*>(o)->Set##P(v != 0); }                          \
     }
+// Ordinals come from language files: an enumeration value outside the type is ignored (controls use it as an
+// index), and a set keeps only the bits of its elements.
 #define ZRX_PROP_ENUM(T, P, Names)                                                                           \
     TPropInfo {                                                                                              \
         .Name = L## #P, .Kind = tkEnumeration, .ValueNames = Names, .ValueCount = (int)std::size(Names),     \
         .GetOrd = [](TObject* o) -> int64_t { return (int64_t) static_cast<T*>(o)->P(); },                   \
         .SetOrd = [](TObject* o, int64_t v) {                                                                \
-            static_cast<T*>(o)->Set##P((decltype(static_cast<T*>(o)->P()))v);                                \
+            if (v >= 0 && v < (int64_t)std::size(Names))                                                     \
+                static_cast<T*>(o)->Set##P((decltype(static_cast<T*>(o)->P()))v);                            \
         }                                                                                                    \
     }
 #define ZRX_PROP_SET(T, P, Names)                                                                            \
     TPropInfo {                                                                                              \
         .Name = L## #P, .Kind = tkSet, .ValueNames = Names, .ValueCount = (int)std::size(Names),             \
         .GetOrd = [](TObject* o) -> int64_t { return (int64_t) static_cast<T*>(o)->P(); },                   \
-        .SetOrd = [](TObject* o, int64_t v) { static_cast<T*>(o)->Set##P((uint32_t)v); }                     \
+        .SetOrd = [](TObject* o, int64_t v) {                                                                \
+            static_cast<T*>(o)->Set##P((uint32_t)v&((1u << std::size(Names)) - 1));                          \
+        }                                                                                                    \
     }
 #define ZRX_PROP_STR(T, P)                                                                                   \
     TPropInfo {                                                                                              \

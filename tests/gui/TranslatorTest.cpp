@@ -3,6 +3,7 @@
 #include "runtime/gui/ComCtrls.h"
 #include "runtime/gui/Forms.h"
 #include "runtime/gui/Menus.h"
+#include "runtime/gui/StdCtrls.h"
 #include "xml/XMLTranslatorUnit.h"
 
 namespace {
@@ -200,6 +201,31 @@ TEST_F(Translator, EnumerationsByNumberOrNameIntegersAndShortcuts) {
     tr.Translate(&form);
     EXPECT_EQ(list->Kind(), tkTwo);
     EXPECT_EQ(list->Caption(), L"set");
+}
+
+// A language file comes over plain HTTP: an ordinal outside its type must not reach a control, which would
+// use it as an index.
+TEST_F(Translator, NumbersOutsideAnEnumerationAreIgnoredLikeUnknownNames) {
+    auto* label = new TLabel(&form);
+    label->SetName(L"Title");
+    label->SetParent(&form);
+    Load(L"<MainWindow BorderStyle='99' Position='-3'><InstallStrings Kind='3'/>"
+         L"<Title Alignment='2147483647' Caption='x'><Font Quality='100000000' Style='[fsBold]'/></Title>"
+         L"</MainWindow>");
+    tr.Translate(&form);
+    EXPECT_EQ(list->Kind(), tkOne);
+    EXPECT_EQ(label->Alignment(), taLeftJustify);
+    EXPECT_EQ(label->Font()->Quality(), fqDefault);
+    EXPECT_EQ(label->Font()->Style(), FontStyle(fsBold));
+    EXPECT_EQ(form.BorderStyle(), bsSizeable);
+    form.Show();
+    EXPECT_NE(label->Font()->Handle(), nullptr);
+
+    // The same holds for ordinals set directly, and a set keeps only the bits of its elements.
+    SetOrdProp(label->Font(), GetPropInfoByName(label->Font(), L"Quality"), 7);
+    EXPECT_EQ(label->Font()->Quality(), fqDefault);
+    SetOrdProp(label->Font(), GetPropInfoByName(label->Font(), L"Style"), 0xFFFFFFFF);
+    EXPECT_EQ(label->Font()->Style(), 0xFu);
 }
 
 TEST_F(Translator, ObjectPropertiesTakeAttributesThenChildElementsRecursively) {

@@ -90,6 +90,20 @@ TEST(Folders, RecursiveDeleteTakesReadOnlyFilesAndRaisesWhenItCannot) {
     EXPECT_NO_THROW(TDirectory::Delete(root, true)); // missing: nothing to do
 }
 
+// Archives decide how deep a folder goes: making one may not take a call per level.
+TEST(Folders, ForceDirectoriesWalksThousandsOfLevelsWithoutExhaustingTheStack) {
+    const std::wstring root = FreshFolder(L"deep");
+    ForceDirectories(root);
+    WriteFile(root + L"\\file", "x"); // in the way, so that the walk goes all the way up and fails at once
+    std::wstring deep = root + L"\\file";
+    while (deep.size() < MaxPathLength - 2) deep += L"\\a";
+    EXPECT_FALSE(ForceDirectories(deep));
+    EXPECT_FALSE(
+        ForceDirectories(root + L"\\" + std::wstring(MaxPathLength, L'b'))); // longer than Windows takes
+    EXPECT_TRUE(ForceDirectories(root + L"\\a\\b"));
+    TDirectory::Delete(root, true);
+}
+
 TEST(Files, CopyAndDelete) {
     const std::wstring root = FreshFolder(L"copy");
     ForceDirectories(root);

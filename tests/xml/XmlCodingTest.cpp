@@ -37,6 +37,11 @@ TEST(XmlCoding, NumericReferences) {
     // Still unchanged after an earlier entity shortened the value.
     EXPECT_EQ(Decoded(L"&amp;&amp; &#65"), L"&& &#65");
     EXPECT_EQ(Decoded(L"&lt;&#x;"), L"<&#x;");
+    // The reference ends at the first semicolon however far; one that fails leaves the rest to be scanned on.
+    EXPECT_EQ(Decoded(L"&#&#65;"), L"&#A");
+    EXPECT_EQ(Decoded(L"&#6&#x41;;&#  66;"), L"&#6A;B");
+    EXPECT_EQ(Decoded(L"&#" + std::wstring(5000, L'0') + L"67; &#;;"), L"C &#;;");
+    EXPECT_EQ(Decoded(L"&#6 &amp; &#x4&#;2;"), L"&#6 & &#x4&#;2;");
     // A reference beyond the BMP gives its surrogate pair; beyond Unicode it stays.
     EXPECT_EQ(Decoded(L"&#x1F600;"), L"\U0001F600");
     EXPECT_EQ(Decoded(L"&#x110000;"), L"&#x110000;");

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "XmlTestSupport.h"
+#include "text/KitCharsets.h"
 
 namespace {
 const std::wstring Russian = L"\u041F\u0440\u0438\u0432\u0435\u0442, \u043C\u0438\u0440"; // "Привет, мир"
@@ -144,6 +145,32 @@ TEST(XmlDocument, FilesAreCutToTheNewLength) {
     loaded.SetFileName(name);
     EXPECT_EQ(loaded.FileName(), name);
     EXPECT_THROW(loaded.LoadFromFile(L"no-such-file.xml"), EFOpenError);
+    DeleteFileW(name.c_str());
+}
+
+// A save that does not reach the disk must say so, and one that cannot start must not cost the old file.
+TEST(XmlDocument, AShortWriteRaisesAndACharsetErrorLeavesTheOldFile) {
+    TKitSimpleXML doc;
+    Fill(doc);
+    for (TKitStringEncoding encoding : {seUTF8, seUTF16, seAnsi}) {
+        TFileStream full(L"Z:\\dev\\full", fmOpenWrite); // every write fails: a full disk
+        EXPECT_THROW(doc.SaveToStream(&full, encoding, 0), EWriteError) << encoding;
+    }
+    doc.SetOptions({sxoDoNotSaveBOM}); // the text alone
+    TFileStream full(L"Z:\\dev\\full", fmOpenWrite);
+    EXPECT_THROW(doc.SaveToStream(&full, seUTF8, 0), EWriteError);
+
+    const std::wstring name = OwnName(L"kept.xml");
+    doc.SaveToFile(name, seUTF8, 0);
+    auto content = [&] {
+        TMemoryStream file;
+        file.LoadFromFile(name);
+        return std::string((const char*)file.Memory(), (size_t)file.Size());
+    };
+    const std::string before = content();
+    doc.Prolog()->SetEncoding(L"x-unheard-of");
+    EXPECT_THROW(doc.SaveToFile(name), EKitCharsetError);
+    EXPECT_EQ(content(), before);
     DeleteFileW(name.c_str());
 }
 

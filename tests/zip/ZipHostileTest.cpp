@@ -111,6 +111,15 @@ TEST(Hostile, TruncatedArchive) {
     EXPECT_FALSE(Exists(folder + "\\bin\\zeros.bin"));
 }
 
+TEST(Hostile, AFolderPathLongerThanWindowsAcceptsIsRefused) {
+    const std::string folder = FreshFolder();
+    std::wstring name;
+    for (int i = 0; i < 30000; ++i) name += L"a/";
+    EXPECT_EQ(ExtractAllError("deep_folders.zip", folder), L"Cannot process this file: " + name + L" ");
+    EXPECT_EQ(ReadFile(folder + "\\good.txt"), "good data");
+    EXPECT_FALSE(Exists(folder + "\\a"));
+}
+
 TEST(Hostile, EncryptedEntriesAreRefusedButPassTheTest) {
     const std::string folder = FreshFolder();
     EXPECT_EQ(ExtractAllError("encrypted.zip", folder), L"Cannot process this file: hello.txt ");

@@ -188,6 +188,8 @@ save("overlap_bomb.zip", bytes(bomb))
 save("huge_sizes.zip", build([GOOD, {"name": "huge.bin", "data": b"tiny", "method": 0, "usize": 0xFFFFFF00,
                                      "body": b"tiny"}]).replace(struct.pack("<II", 4, 0xFFFFFF00),
                                                                struct.pack("<II", 0xFFFFFF00, 0xFFFFFF00)))
+# A folder 30,000 levels deep: a path longer than Windows accepts, in a 120 KB archive.
+save("deep_folders.zip", build([GOOD, {"name": "a/" * 30000, "data": b"", "method": 0, "attr": 0x10}]))
 # End-record search windows.
 small = build([GOOD], comment=b"c" * 300)
 assert len(small) < 1024
