@@ -117,13 +117,31 @@ PIDLIST_ABSOLUTE ParseFolder(const std::wstring& Path) {
 } // namespace
 
 std::wstring TApplicationHelper::GetSystemTempPath() {
-    wchar_t buffer[MAX_PATH];
-    DWORD n = GetTempPathW(MAX_PATH, buffer);
-    return std::wstring(buffer, n < MAX_PATH ? n : 0);
+    std::wstring buffer(MAX_PATH, L'\0');
+    DWORD n = GetTempPathW((DWORD)buffer.size(), buffer.data());
+    if (n > buffer.size()) { // longer than the buffer: the call reports the size it needs
+        buffer.resize(n);
+        n = GetTempPathW((DWORD)buffer.size(), buffer.data());
+    }
+    buffer.resize(n <= buffer.size() ? n : 0);
+    return buffer;
 }
 
 std::wstring TApplicationHelper::GetTempDir(bool CreateSubDir) {
-    if (CachedTempPath.empty()) CachedTempPath = GetSystemTempPath();
+    if (CachedTempPath.empty()) {
+        // The working folder in it is deleted with all its content at the end: a path that is not a full one
+        // (none at all, when the system finds the folder's path too long) would name a folder wherever the
+        // program happens to stand.
+        const std::wstring path = GetSystemTempPath();
+        const bool full = path.size() >= 3 && path.back() == L'\\' &&
+                          ((path[1] == L':' && path[2] == L'\\') || (path[0] == L'\\' && path[1] == L'\\'));
+        if (!full)
+            throw ETempFolderError(
+                L"The setup cannot work without a temporary folder, and Windows reports none "
+                L"that it can use" +
+                (path.empty() ? std::wstring(L".") : L": \"" + path + L"\"."));
+        CachedTempPath = path;
+    }
     if (!CreateSubDir) return CachedTempPath;
     std::wstring dir = CachedTempPath + Application->Title() + L"\\";
     ForceDirectories(dir);
@@ -140,7 +158,7 @@ std::wstring TApplicationHelper::GetExeDir() {
 
 std::wstring TApplicationHelper::GetSpecialFolderPath(int CSIDL) {
     wchar_t buffer[MAX_PATH + 1] = {};
-    SHGetSpecialFolderPathW(nullptr, buffer, CSIDL, FALSE);
+    SHGetSpecialFolderPathW(Application->Handle(), buffer, CSIDL, FALSE);
     return std::wstring(buffer) + L"\\";
 }
 
@@ -153,14 +171,20 @@ bool TApplicationHelper::GetSwitchValue(const std::wstring& Name, std::wstring& 
     return FindSwitch(Name, L':', &Value);
 }
 
+// The owner of a dialog: the one given, else the application's window, so that the dialog stays in front of
+// the wizard and keeps it from taking clicks meanwhile.
+static HWND OwnerOrApplication(HWND Owner) {
+    return Owner ? Owner : Application->Handle();
+}
+
 void TApplicationHelper::MessageBox(HWND Owner, const std::wstring& Caption, const std::wstring& Text,
                                     UINT Flags) {
-    ::MessageBoxW(Owner, Text.c_str(), Caption.c_str(), Flags);
+    ::MessageBoxW(OwnerOrApplication(Owner), Text.c_str(), Caption.c_str(), Flags);
 }
 
 bool TApplicationHelper::AskYesNo(HWND Owner, const std::wstring& Caption, const std::wstring& Text,
                                   UINT Flags) {
-    return ::MessageBoxW(Owner, Text.c_str(), Caption.c_str(), Flags | MB_YESNO) == IDYES;
+    return ::MessageBoxW(OwnerOrApplication(Owner), Text.c_str(), Caption.c_str(), Flags | MB_YESNO) == IDYES;
 }
 
 bool TApplicationHelper::BrowseForFolder(const std::wstring& Title, std::wstring& Folder,
@@ -171,7 +195,7 @@ bool TApplicationHelper::BrowseForFolder(const std::wstring& Title, std::wstring
     PIDLIST_ABSOLUTE root = ParseFolder(Root);
     wchar_t displayName[MAX_PATH + 1] = {};
     BROWSEINFOW info = {};
-    info.hwndOwner = OwnerWnd;
+    info.hwndOwner = OwnerOrApplication(OwnerWnd);
     info.pidlRoot = root;
     info.pszDisplayName = displayName;
     info.lpszTitle = Title.c_str();

@@ -9,12 +9,15 @@
 
 // A registry value that cannot be read as a string, or cannot be written.
 ZRX_EXCEPTION(ERegistryException, Exception)
+// The system reports no temporary folder with a full path; the setup cannot run without one.
+ZRX_EXCEPTION(ETempFolderError, Exception)
 
 struct TApplicationHelper {
     // The user's temporary folder as the system reports it, with its trailing backslash.
     static std::wstring GetSystemTempPath();
     // The temporary folder; with CreateSubDir the setup's working folder in it, named after the application
-    // title and created (with its parents) on every call. Both end with a backslash.
+    // title and created (with its parents) on every call. Both end with a backslash and are full paths:
+    // raises ETempFolderError when the system reports no such folder.
     static std::wstring GetTempDir(bool CreateSubDir);
     // The folder of the running executable, with a trailing backslash.
     static std::wstring GetExeDir();

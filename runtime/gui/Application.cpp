@@ -5,6 +5,7 @@
 #include <ole2.h>
 
 #include "runtime/Threads.h"
+#include "runtime/gui/Forms.h"
 
 namespace {
 TApplication TheApplication;
@@ -100,6 +101,10 @@ void TApplication::Terminate() {
 
 void TApplication::WakeMainThread() const {
     PostThreadMessageW(FMainThreadId, WM_NULL, 0, 0);
+}
+
+HWND TApplication::Handle() const {
+    return FMainForm && FMainForm->HandleAllocated() ? FMainForm->Handle() : nullptr;
 }
 
 std::wstring TApplication::ExeName() const {

@@ -8,6 +8,7 @@
 #include "runtime/Classes.h"
 
 class TCustomForm;
+struct HWND__;
 
 class TApplication : public TComponent {
     ZRX_CLASS(TApplication, TComponent)
@@ -37,6 +38,9 @@ public:
     std::wstring ExeName() const;
     bool MainFormOnTaskBar = false;
     TCustomForm* MainForm() const { return FMainForm; }
+    // The application's window, which owns the dialogs shown without an owner of their own: the main form's
+    // window once it has one, none before.
+    HWND__* Handle() const;
 
     // Frees the forms and other components that the application owns, newest first.
     void DestroyComponents();

@@ -7,6 +7,7 @@
 #include "app/core/System.Application.Extended.h"
 #include "runtime/Files.h"
 #include "runtime/gui/Application.h"
+#include "runtime/gui/Forms.h"
 
 namespace {
 const wchar_t* const MemoryKey = L"Software\\Shell\\app_tests.exe\\BrowseForFolder\\";
@@ -75,6 +76,41 @@ TEST(ApplicationHelper, MessageBoxShowsCaptionAndText) {
     ASSERT_TRUE(ok.Finish());
     EXPECT_NE(ok.Texts().find(L"Zorvex - setup"), std::wstring::npos);
     EXPECT_NE(ok.Texts().find(L"You can't use BETA setup in local mode."), std::wstring::npos);
+}
+
+// Dialogs given no owner belong to the application's window, so that they stay in front of the wizard.
+TEST(ApplicationHelper, DISABLED_DialogsWithoutAnOwnerBelongToTheMainForm) {
+    TForm* form = nullptr;
+    Application->CreateForm(form);
+    form->Show();
+    HWND owner = nullptr;
+    auto ownerOf = [&](HWND Dialog) { owner = GetWindow(Dialog, GW_OWNER); };
+    {
+        TDialogDriver user(IDOK, ownerOf);
+        TApplicationHelper::MessageBox(nullptr, L"Caption", L"Text", MB_OK);
+        EXPECT_TRUE(user.Finish());
+        EXPECT_EQ(owner, form->Handle());
+    }
+    {
+        owner = nullptr;
+        TDialogDriver user(IDYES, ownerOf);
+        EXPECT_TRUE(TApplicationHelper::AskYesNo(nullptr, L"Caption", L"Text", MB_ICONQUESTION));
+        EXPECT_TRUE(user.Finish());
+        EXPECT_EQ(owner, form->Handle());
+    }
+    {
+        owner = nullptr;
+        std::wstring folder;
+        TDialogDriver user(IDCANCEL, ownerOf);
+        EXPECT_FALSE(TApplicationHelper::BrowseForFolder(L"Title", folder, L"", L"owner-test", nullptr));
+        EXPECT_TRUE(user.Finish());
+        EXPECT_EQ(owner, form->Handle());
+    }
+    Application->DestroyComponents();
+}
+
+TEST(ApplicationHelper, DialogsWithoutAnOwnerBelongToTheMainForm) {
+    EXPECT_TRUE(RunTestInChild(L"ApplicationHelper.DISABLED_DialogsWithoutAnOwnerBelongToTheMainForm"));
 }
 
 TEST(BrowseForFolder, RemembersTheLastFolderAndOpensOnIt) {

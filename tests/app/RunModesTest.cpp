@@ -162,6 +162,26 @@ TEST_F(RunModes, AnErrorThatEscapesIsShownAndEndsWithExitCodeOne) {
     EXPECT_TRUE(DirectoryExists(Temp + L"Zorvex Setup\\"));
 }
 
+// Without a usable temporary folder the working folder would be a relative path, and the end of the run would
+// delete a folder of that name wherever the program stands.
+TEST_F(RunModes, NoUsableTemporaryFolderStopsWithAClearErrorAndDeletesNothing) {
+    const std::wstring bystander = L"Zorvex Setup\\";
+    ForceDirectories(bystander);
+    CloseHandle(
+        CreateFileW((bystander + L"keep.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    const std::wstring tooLong = Temp + std::wstring(300, L'x') + L"\\";
+    TFile::Copy(TApplicationHelper::GetExeDir() + L"ZorvexSetupProbe.exe", Bin + L"uninstall.exe", true);
+    TDialogDriver user(IDOK, {}, true);
+    TProcessResult r = RunProcess(L"\"" + Bin + L"uninstall.exe\"",
+                                  {{L"TMP", tooLong}, {L"TEMP", tooLong}, {L"ZRX_PROBE_DIR", Reports}});
+    EXPECT_TRUE(user.Finish());
+    EXPECT_EQ(r.ExitCode, 1u);
+    EXPECT_NE(user.Texts().find(L"temporary folder"), std::wstring::npos) << user.Texts();
+    EXPECT_TRUE(FileExists(bystander + L"keep.txt"));
+    EXPECT_FALSE(FileExists(L"zrx-uninstall.exe"));
+    TDirectory::Delete(bystander, true);
+}
+
 TEST_F(RunModes, AWorkingFolderThatCannotBeDeletedIsLeftWithoutAnError) {
     ForceDirectories(Temp + L"Zorvex Setup");
     HANDLE held = CreateFileW((Temp + L"Zorvex Setup\\zrxsetup.zip").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
