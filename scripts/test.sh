@@ -13,6 +13,9 @@ export BUILD_DIR=${BUILD_DIR:-$root/build}
 check_imports() {
   local exe=$1 imports bad
   imports=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p')
+  # DLLs loaded on first call come from delay-load libraries, which the linker's map names.
+  imports="$imports"$'\n'"$(grep -o 'delayload/lib[a-z0-9_]*\.a' "${exe%.exe}.map" 2>/dev/null | sort -u |
+    sed 's|.*/lib||; s|\.a$|.dll|')"
   local system_dlls='^(kernel32|user32|gdi32|gdiplus|shell32|shlwapi|ole32|oleaut32|advapi32|comctl32|comdlg32|wininet|msvcrt|version|uxtheme|msimg32|api-ms-win-[a-z0-9-]+)\.dll$'
   bad=$(printf '%s\n' "$imports" | grep -viE "$system_dlls" || true)
   if [ -n "$bad" ]; then

@@ -11,3 +11,5 @@ exe="$BUILD_DIR/app/ZorvexSetup.exe"
 python3 "$root/bench/size/size_report.py" "$exe" "$BUILD_DIR/app/ZorvexSetup.map" "${1:-15}"
 echo
 echo "imports:" $(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p')
+echo "loaded on first call:" $(grep -o 'delayload/lib[a-z0-9_]*\.a' "$BUILD_DIR/app/ZorvexSetup.map" | sort -u |
+  sed 's|.*/lib||; s|\.a$|.dll|')

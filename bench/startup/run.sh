@@ -6,7 +6,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 export BUILD_DIR=${BUILD_DIR:-$root/build}
-runs=${1:-15}
+runs=${1:-21}
 [ -n "${NO_BUILD:-}" ] || "$root/scripts/build.sh" bench_startup bench_minimal_window ZorvexSetup >/dev/null
 exe=${2:-$BUILD_DIR/app/ZorvexSetup.exe}
 . "$root/scripts/wine-env.sh"
