@@ -437,7 +437,12 @@ bool TKitStringStream::PeekUCS4(uint32_t& Buffer) {
 
 bool TKitStringStream::WriteUCS4(uint32_t Value) {
     if (FStrPosition >= FStrBufferPosition + FBufferSize) LoadBuffer();
-    if (FStrBuffer.size() != size_t(FBufferSize)) FStrBuffer.resize(size_t(FBufferSize));
+    if (FStrBuffer.size() != size_t(FBufferSize)) {
+        FStrBuffer.resize(size_t(FBufferSize));
+        // A buffer made smaller since a read holds fewer code points: the rest is read from the stream again.
+        // (What changed lies before the write position, so it all still fits.)
+        FStrBufferCurrentSize = std::min<int64_t>(FStrBufferCurrentSize, FBufferSize);
+    }
     int64_t index = FStrPosition - FStrBufferPosition;
     FStrBuffer[size_t(index)] = Value;
     ++FStrPosition;

@@ -147,6 +147,9 @@ private:
     TDateTime FDate = 0;
     TZipCompressionType FCompressionType = ctUnknown;
     bool FSelected = false;
+    // Bytes of the data descriptor that follows the data when flag bit 3 is set, as the local header's read
+    // found it: 16 with its signature, 12 without.
+    uint8_t FDataDescriptorSize = 16;
 };
 
 // The directory of an archive: one entry per central record, in archive order.

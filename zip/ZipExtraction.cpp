@@ -24,6 +24,23 @@ public:
     int64_t Seek(int64_t, TSeekOrigin) override { return 0; }
 };
 
+// Calls Visit with Folder (relative, its levels separated by backslashes) and then each shorter level that
+// ends in a backslash, deepest first, while Visit returns true.
+template <class F> void ForEachFolderLevel(const AnsiString& Folder, F&& Visit) {
+    for (size_t end = Folder.size(); end > 0;) {
+        if (!Visit(Folder.substr(0, end)) || end < 2) return;
+        const size_t cut = Folder.rfind('\\', end - 2);
+        if (cut == AnsiString::npos) return;
+        end = cut + 1;
+    }
+}
+
+// Folder names compare without regard to case.
+AnsiString UpperCase(AnsiString S) {
+    if (!S.empty()) CharUpperBuffA(S.data(), (DWORD)S.size());
+    return S;
+}
+
 // An ANSI byte never gives more than one UTF-16 unit, so only long names need converting to be measured.
 bool IsTooLongPath(const AnsiString& Path) {
     return Path.size() > MaxPathLength && AnsiToWide(Path).size() > MaxPathLength;
@@ -48,7 +65,7 @@ TOxZipEntriesEntry::TOxZipEntriesEntry(TCollection* Collection)
 uint32_t TOxZipEntriesEntry::LocalEntrySize() const {
     const TCentralDirectoryFile& c = FCentralDirectoryFile;
     return TLocalFile::FixedSize + c.FilenameLength + c.ExtraFieldLength + c.CompressedSize +
-           ((c.GeneralPurposeBitFlag & 8) ? 16 : 0);
+           ((c.GeneralPurposeBitFlag & 8) ? FDataDescriptorSize : 0);
 }
 
 uint32_t TOxZipEntriesEntry::CentralEntrySize() const {
@@ -370,8 +387,20 @@ bool TOxZipEntries::ExtractInParallel(const AnsiString& Root, const std::vector<
     std::atomic<size_t> next{0};
     std::mutex lock;
     std::unordered_set<AnsiString> made;
+    std::vector<AnsiString> created;               // folders that did not exist before, relative to Root
+    std::vector<char> finished(Indexes.size(), 0); // entries written whole, by position
     size_t failedAt = Indexes.size(); // position of the first failure: nothing after it is started
     std::exception_ptr failure;
+    // Under the lock, so that no worker writes into a folder another is still making.
+    auto makeFolder = [&](const AnsiString& Folder) {
+        if (Folder.empty() || !made.insert(Folder).second) return;
+        ForEachFolderLevel(Folder, [&](const AnsiString& Level) {
+            if (DirectoryExists(AnsiToWide(Root + Level))) return false;
+            created.push_back(Level);
+            return true;
+        });
+        TDirectory::CreateDirectory(AnsiToWide(Root + Folder));
+    };
     auto work = [&](TFileStream* Source) {
         TOxZip::TExtractBuffers buffers;
         const TReader reader{Source, &buffers, false};
@@ -383,12 +412,13 @@ bool TOxZipEntries::ExtractInParallel(const AnsiString& Root, const std::vector<
             TOxZipEntriesEntry* item = Items(Indexes[k]);
             try {
                 const AnsiString folder = TOxZip::GetFilePath(item->FileName());
-                if (!folder.empty()) {
-                    // Under the lock, so that no worker writes into a folder another is still making.
+                {
                     std::lock_guard<std::mutex> guard(lock);
-                    if (made.insert(folder).second) TDirectory::CreateDirectory(AnsiToWide(Root + folder));
+                    makeFolder(folder);
+                    if (item->IsFolder()) makeFolder(folder + TOxZip::GetFileName(item->FileName()));
                 }
                 ExtractEntryToFile(item, Root + folder + TOxZip::GetFileName(item->FileName()), reader);
+                finished[k] = 1;
             } catch (...) {
                 std::lock_guard<std::mutex> guard(lock);
                 if (k < failedAt) failedAt = k, failure = std::current_exception();
@@ -403,8 +433,32 @@ bool TOxZipEntries::ExtractInParallel(const AnsiString& Root, const std::vector<
     }
     work(sources[0].get());
     for (std::thread& t : threads) t.join();
-    if (failure) std::rethrow_exception(failure);
-    return true;
+    if (!failure) return true;
+
+    // Entries after the failing one may have been written meanwhile: take them back, with the folders made
+    // only for them, so that the result is the sequential one.
+    std::unordered_set<AnsiString> needed; // folder levels of the entries up to the failing one, upper case
+    for (size_t k = 0; k <= failedAt; ++k) {
+        TOxZipEntriesEntry* item = Items(Indexes[k]);
+        AnsiString folder = TOxZip::GetFilePath(item->FileName());
+        if (item->IsFolder()) folder += TOxZip::GetFileName(item->FileName());
+        if (!folder.empty())
+            ForEachFolderLevel(folder, [&](const AnsiString& Level) {
+                needed.insert(UpperCase(Level));
+                return true;
+            });
+    }
+    for (size_t k = failedAt + 1; k < Indexes.size(); ++k) {
+        TOxZipEntriesEntry* item = Items(Indexes[k]);
+        if (finished[k] && !item->IsFolder())
+            DeleteFileForced(AnsiToWide(Root + TOxZip::GetFilePath(item->FileName()) +
+                                        TOxZip::GetFileName(item->FileName())));
+    }
+    std::sort(created.begin(), created.end(),
+              [](const AnsiString& A, const AnsiString& B) { return A.size() > B.size(); }); // deepest first
+    for (const AnsiString& folder : created)
+        if (!needed.count(UpperCase(folder))) RemoveDirectoryW(AnsiToWide(Root + folder).c_str());
+    std::rethrow_exception(failure);
 }
 
 // Selection

@@ -231,8 +231,9 @@ bool TOxZipEntries::ReadLocalHeader(TOxZipEntriesEntry* Item, bool WithData) {
     const int64_t dataStart = at + TLocalFile::FixedSize + r.FilenameLength + r.ExtraFieldLength;
     if (r.GeneralPurposeBitFlag & 8) {
         int length;
-        ReadDataDescriptor(S, dataStart + Item->FCentralDirectoryFile.CompressedSize, r.Crc32,
-                           r.CompressedSize, r.UncompressedSize, length);
+        if (ReadDataDescriptor(S, dataStart + Item->FCentralDirectoryFile.CompressedSize, r.Crc32,
+                               r.CompressedSize, r.UncompressedSize, length))
+            Item->FDataDescriptorSize = (uint8_t)length;
     }
     if (WithData && r.CompressedSize != 0) {
         const int64_t available = std::max<int64_t>(0, S->Size() - dataStart);

@@ -161,6 +161,27 @@ TEST(TextStream, WritesReachTheStreamABlockAtATime) {
     EXPECT_EQ(all.back(), 0x10000u + 4096);
 }
 
+// The buffer size may change between a read and a write; what was read past the new size is read again
+// rather than from beyond the buffer.
+TEST(TextStream, ABufferMadeSmallerAfterAReadStillReadsTheText) {
+    const std::string text = Letters(5000);
+    TTestStream bytes(text);
+    {
+        TKitUTF8Stream stream(&bytes, false);
+        uint32_t ch;
+        ASSERT_TRUE(stream.ReadUCS4(ch)); // the first block of 4096 is in the buffer
+        stream.SetBufferSize(2);
+        stream.WriteUCS4('X');
+        stream.SetBufferSize(8192);
+        stream.WriteUCS4('Y');
+        TUCS4Array rest = ReadAll(stream);
+        ASSERT_EQ(rest.size(), text.size() - 3);
+        for (size_t i = 0; i < rest.size(); ++i) ASSERT_EQ(rest[i], uint32_t(text[i + 3])) << i;
+    }
+    const Bytes written = bytes.Bytes();
+    EXPECT_EQ(std::string(written.begin(), written.end()), "aXY" + text.substr(3));
+}
+
 TEST(TextStream, OnlyTwoSeeksAreSupported) {
     TTestStream bytes(std::string("abcdefgh"));
     TKitAnsiStream text(&bytes, false);

@@ -16,6 +16,12 @@ TOxZipEntriesEntry* Add(TOxZip& Zip, const std::string& Name, const std::string&
     return Zip.AddStream(Name, &s, false);
 }
 
+std::string Repeat(const std::string& Part, int Times) {
+    std::string all;
+    for (int i = 0; i < Times; ++i) all += Part;
+    return all;
+}
+
 std::vector<std::string> Names(TOxZip& Zip) {
     std::vector<std::string> n;
     for (int i = 0; i < Zip.Entries()->Count(); ++i) n.push_back(Zip.Entries()->Items(i)->FileName());
@@ -150,6 +156,36 @@ TEST(Write, RemovalsFastAndInOnePass) {
     EXPECT_EQ(Names(zip), (std::vector<std::string>{"f3.txt", "f5.txt"}));
     EXPECT_EQ(Extracted(zip, "f3.txt"), std::string(1003, 'd'));
     Finish(zip);
+}
+
+// A data descriptor takes 12 bytes without its signature and 16 with it: a fast removal moves the archive's
+// tail by what the entry really takes.
+TEST(Write, FastRemovalMeasuresBothDescriptorForms) {
+    const std::vector<std::pair<std::string, std::string>> entries{{"first.txt", Repeat("first ", 200)},
+                                                                   {"second.txt", Repeat("second ", 300)},
+                                                                   {"third.txt", Repeat("third ", 100)},
+                                                                   {"good.txt", "good data"}};
+    for (int index : {0, 1, 2}) {
+        SCOPED_TRACE(index);
+        const std::string path = WrittenPath("descriptors_without_" + std::to_string(index) + ".zip");
+        ASSERT_TRUE(CopyFileA(Fixture("descriptors.zip").c_str(), path.c_str(), FALSE));
+        TOxZip zip(nullptr);
+        zip.Open(path);
+        const int64_t size = zip.ZipStream()->Size();
+        TOxZipEntriesEntry* gone = zip.Entries()->Items(index);
+        const uint32_t descriptor = index == 1 ? 16 : 12;
+        EXPECT_EQ(gone->LocalEntrySize(), 30 + gone->FileName().size() + gone->SizeCompressed() + descriptor);
+        const uint32_t taken = gone->LocalEntrySize() + gone->CentralEntrySize();
+        zip.Remove(index);
+        EXPECT_EQ(zip.ZipStream()->Size(), size - taken);
+        zip.Open(path);
+        ASSERT_EQ(zip.Entries()->Count(), 3);
+        for (int i = 0; i < 4; ++i) {
+            if (i == index) continue;
+            EXPECT_EQ(Extracted(zip, entries[i].first), entries[i].second) << entries[i].first;
+        }
+        Finish(zip);
+    }
 }
 
 TEST(Write, Renames) {

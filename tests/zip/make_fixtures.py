@@ -120,9 +120,15 @@ def build(entries, comment=b"", end_count=None, cd_offset=None):
         usize = e.get("usize", len(data))
         date = e.get("date", (12 << 11 | 30 << 5 | 21) | ((2024 - 1980) << 9 | 5 << 5 | 17) << 16)
         flags = e.get("flags", 0)
+        descriptor = e.get("descriptor")  # 16: with its signature, 12: without
+        if descriptor:
+            flags |= 8
         offset = len(local)
-        local += struct.pack("<IHHHIIIIHH", 0x04034B50, 20, flags, method, date, crc, len(body), usize, len(name), 0)
+        sizes = (0, 0, 0) if descriptor else (crc, len(body), usize)
+        local += struct.pack("<IHHHIIIIHH", 0x04034B50, 20, flags, method, date, *sizes, len(name), 0)
         local += name + body
+        if descriptor:
+            local += struct.pack("<IIII", 0x08074B50, crc, len(body), usize)[16 - descriptor:]
         central += struct.pack("<IHHHHIIIIHHHHHII", 0x02014B50, 20, 20, flags, method, date, crc, len(body), usize,
                                len(name), 0, 0, 0, 0, e.get("attr", 0x20), offset) + name
     n = len(entries) if end_count is None else end_count
@@ -190,6 +196,10 @@ save("huge_sizes.zip", build([GOOD, {"name": "huge.bin", "data": b"tiny", "metho
                                                                struct.pack("<II", 0xFFFFFF00, 0xFFFFFF00)))
 # A folder 30,000 levels deep: a path longer than Windows accepts, in a 120 KB archive.
 save("deep_folders.zip", build([GOOD, {"name": "a/" * 30000, "data": b"", "method": 0, "attr": 0x10}]))
+# Data descriptors of both forms, without and with their signature.
+save("descriptors.zip", build([{"name": "first.txt", "data": b"first " * 200, "descriptor": 12},
+                               {"name": "second.txt", "data": b"second " * 300, "descriptor": 16},
+                               {"name": "third.txt", "data": b"third " * 100, "descriptor": 12}, GOOD]))
 # End-record search windows.
 small = build([GOOD], comment=b"c" * 300)
 assert len(small) < 1024
@@ -205,8 +215,12 @@ def many(i):
 
 
 save("many_small.zip", build([many(i) for i in range(200)]))
-save("many_small_bad.zip", build([many(i) for i in range(120)] + [dict(many(120), crc=1)] +
-                                 [many(i) for i in range(121, 200)]))
+# The bad entry is slow to inflate, so that the other threads have written later entries when it fails.
+save("many_small_bad.zip", build([many(i) for i in range(40)] + [{"name": "p0/big.bin", "data": bytes(40_000_000),
+                                                                  "crc": 1}] +
+                                 [many(i) for i in range(41, 200)] +
+                                 [{"name": "late/", "data": b"", "method": 0, "attr": 0x10},
+                                  {"name": "late/sub/deep.txt", "data": b"late"}]))
 save("many_small_refused.zip", build([many(i) for i in range(150)] + [{"name": "../evil.txt", "data": b"x"}] +
                                      [many(i) for i in range(151, 200)]))
 save("many_dupes.zip", build([many(i) for i in range(100)] + [{"name": "p0/e010.txt", "data": b"second e010"},
