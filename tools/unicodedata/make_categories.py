@@ -1,20 +1,29 @@
 #!/usr/bin/env python3
 """Makes the character-category table that the setup carries as resource "CATEGORIES" of type
 "UNICODEDATA": the general categories, bidirectional classes and two-valued properties of the Unicode
-Character Database, limited to the code points of Unicode 5.2 and older.
+Character Database, version 5.2.
 
-Usage: make_categories.py [UCD folder (default /usr/share/unicode)] [output file]
+Where the data come from: the npm package "unicode-5.2.0" (node-unicode-data, generated from the
+Unicode 5.2.0 database) gives the general categories, the bidirectional classes, the two-valued
+properties and the mirroring glyphs as they were in 5.2, so no character carries a property it got
+later (U+180E is white space in 5.2, a format character from 6.3 on). The package has no
+decomposition mappings; those come from a newer UnicodeData.txt (Debian's unicode-data, in
+/usr/share/unicode), limited to the characters assigned in 5.2, whose mappings Unicode keeps stable.
+
+    mkdir /tmp/ucd && cd /tmp/ucd && npm install unicode-5.2.0
+    make_categories.py /tmp/ucd/node_modules/unicode-5.2.0 [UCD folder] [output file]
 
 Record format, repeated up to the end of the file: category ordinal (1 byte), number of ranges
 (4 bytes, little-endian), then per range its first and last code point (3 bytes each,
 little-endian, inclusive). Records ascend by category, ranges ascend within a record; categories
 without code points get no record.
 """
+import gzip
+import json
 import os
+import re
 import struct
 import sys
-
-MAX_AGE = (5, 2)
 
 # The category enumeration, in ordinal order.
 CATEGORIES = """
@@ -36,15 +45,27 @@ TerminalPunctuation UnifiedIdeograph VariationSelector
 assert len(CATEGORIES) == 83
 ORD = {name: i for i, name in enumerate(CATEGORIES)}
 
-GENERAL = dict(zip(
-    "Lu Ll Lt Mn Mc Me Nd Nl No Zs Zl Zp Cc Cf Cs Co Cn Lm Lo Pc Pd Ps Pe Pi Pf Po Sm Sc Sk So".split(),
-    CATEGORIES[:30]))
-# Bidirectional classes; non-spacing marks (NSM) and paragraph separators (B) have no category.
-BIDI = dict(zip("L LRE LRO R AL RLE RLO PDF EN ES ET AN CS BN S WS ON".split(), CATEGORIES[30:47]))
-# Two-valued properties of PropList.txt. White space joins the bidirectional class WS; the dash
-# property has no record (as in the table the program was made with), dashes are a general category.
-PROPLIST = {
+# Folder names of the package, in the order of the enumeration's general categories (Cn, "Unassigned",
+# gets no record: unassigned code points are those outside every record).
+GENERAL = dict(zip("""
+Uppercase_Letter Lowercase_Letter Titlecase_Letter Nonspacing_Mark Spacing_Mark Enclosing_Mark
+Decimal_Number Letter_Number Other_Number Space_Separator Line_Separator Paragraph_Separator Control
+Format Surrogate Private_Use Unassigned Modifier_Letter Other_Letter Connector_Punctuation
+Dash_Punctuation Open_Punctuation Close_Punctuation Initial_Punctuation Final_Punctuation
+Other_Punctuation Math_Symbol Currency_Symbol Modifier_Symbol Other_Symbol
+""".split(), CATEGORIES[:30]))
+# Bidirectional classes; non-spacing marks and paragraph separators have no category.
+BIDI = dict(zip("""
+Left_To_Right Left_To_Right_Embedding Left_To_Right_Override Right_To_Left Arabic_Letter
+Right_To_Left_Embedding Right_To_Left_Override Pop_Directional_Format European_Number European_Separator
+European_Terminator Arabic_Number Common_Separator Boundary_Neutral Segment_Separator White_Space
+Other_Neutral
+""".split(), CATEGORIES[30:47]))
+# Two-valued properties. White space joins the bidirectional class of the same name; the dash property
+# has no record (as in the table the program was made with), dashes are a general category.
+BINARY = {
     "White_Space": "WhiteSpace", "Hex_Digit": "HexDigit", "Quotation_Mark": "QuotationMark",
+    "Bidi_Mirrored": "Symmetric", "Assigned": "Assigned",
     "ASCII_Hex_Digit": "ASCIIHexDigit", "Bidi_Control": "BidiControl", "Deprecated": "Deprecated",
     "Diacritic": "Diacritic", "Extender": "Extender", "Hyphen": "Hyphen", "Ideographic": "Ideographic",
     "IDS_Binary_Operator": "IDSBinaryOperator", "IDS_Trinary_Operator": "IDSTrinaryOperator",
@@ -55,88 +76,55 @@ PROPLIST = {
     "Other_ID_Start": "OtherIDStart", "Other_Lowercase": "OtherLowercase", "Other_Math": "OtherMath",
     "Other_Uppercase": "OtherUppercase", "Pattern_Syntax": "PatternSyntax",
     "Pattern_White_Space": "PatternWhiteSpace", "Radical": "Radical", "Soft_Dotted": "SoftDotted",
-    "Sentence_Terminal": "STerm", "STerm": "STerm", "Terminal_Punctuation": "TerminalPunctuation",
+    "STerm": "STerm", "Terminal_Punctuation": "TerminalPunctuation",
     "Unified_Ideograph": "UnifiedIdeograph", "Variation_Selector": "VariationSelector",
 }
 
 
-def data_lines(path):
-    with open(path, encoding="utf-8") as f:
-        for line in f:
-            line = line.split("#", 1)[0].strip()
-            if line:
-                yield [field.strip() for field in line.split(";")]
+def code_points(package, *parts):
+    """The code points of one property value: the package's code-points.js, a JSON array that may come
+    gzip-compressed as the bytes of a Buffer."""
+    with open(os.path.join(package, *parts, "code-points.js"), encoding="utf-8") as f:
+        text = f.read().strip().removeprefix("module.exports=").rstrip(";")
+    packed = re.search(r"Buffer\.from\(\[([0-9,]+)\]\)", text)
+    if packed:
+        text = gzip.decompress(bytes(int(b) for b in packed.group(1).split(","))).decode("utf-8")
+    return json.loads(text)
 
 
-def code_range(text):
-    first, _, last = text.partition("..")
-    return int(first, 16), int(last or first, 16)
+def mirrored_code_points(package):
+    """The code points that have a mirroring glyph: the keys of the package's map."""
+    with open(os.path.join(package, "Bidi_Mirroring_Glyph", "index.js"), encoding="utf-8") as f:
+        return [int(c) for c in re.findall(r"(?:\[\[|\],\[)(\d+),", f.read())]
 
 
-def ages(ucd):
-    """Code point -> (major, minor) of the version that assigned it."""
+def decompositions(ucd):
+    """Code point -> decomposition mapping (field 5 of UnicodeData.txt), for those that have one."""
     result = {}
-    for fields in data_lines(os.path.join(ucd, "DerivedAge.txt")):
-        first, last = code_range(fields[0])
-        age = tuple(int(part) for part in fields[1].split("."))
-        for c in range(first, last + 1):
-            result[c] = age
+    with open(os.path.join(ucd, "UnicodeData.txt"), encoding="utf-8") as f:
+        for line in f:
+            fields = line.split(";")
+            if fields[5]:
+                result[int(fields[0], 16)] = fields[5]
     return result
 
 
-def unicode_data(ucd):
-    """Yields (code point, fields) for every assigned code point, ranges spelled out."""
-    range_start = None
-    for fields in data_lines(os.path.join(ucd, "UnicodeData.txt")):
-        c = int(fields[0], 16)
-        if fields[1].endswith(", First>"):
-            range_start = c
-            continue
-        if fields[1].endswith(", Last>"):
-            for r in range(range_start, c + 1):
-                yield r, fields
-            range_start = None
-            continue
-        yield c, fields
-
-
-def collect(ucd):
-    age = ages(ucd)
-
-    def known(c):
-        # Code points assigned after 5.2 are left out; code points that are still unassigned
-        # (no age) stay where a property file lists them, as they were unassigned in 5.2 as well.
-        a = age.get(c)
-        return a is None or a <= MAX_AGE
-
+def collect(package, ucd):
     members = [set() for _ in CATEGORIES]
-    for c, f in unicode_data(ucd):
-        if c not in age or age[c] > MAX_AGE:
-            continue
-        members[ORD[GENERAL[f[2]]]].add(c)
-        if f[4] in BIDI:
-            members[ORD[BIDI[f[4]]]].add(c)
-        # Composed: any decomposition mapping, canonical or compatibility.
-        decomposition = f[5]
-        if decomposition:
+    for folder, name in GENERAL.items():
+        if name != "OtherUnassigned":
+            members[ORD[name]].update(code_points(package, "General_Category", folder))
+    for folder, name in BIDI.items():
+        members[ORD[name]].update(code_points(package, "Bidi_Class", folder))
+    for prop, name in BINARY.items():
+        members[ORD[name]].update(code_points(package, "Binary_Property", prop))
+    members[ORD["Mirroring"]].update(mirrored_code_points(package))
+    assigned = members[ORD["Assigned"]]
+    for c, decomposition in decompositions(ucd).items():
+        if c in assigned:
             members[ORD["Composed"]].add(c)
             if decomposition.startswith("<noBreak>"):
                 members[ORD["NonBreaking"]].add(c)
-        if f[9] == "Y":
-            members[ORD["Symmetric"]].add(c)
-        members[ORD["Assigned"]].add(c)
-    for fields in data_lines(os.path.join(ucd, "BidiMirroring.txt")):
-        c = int(fields[0], 16)
-        if c in age and age[c] <= MAX_AGE:
-            members[ORD["Mirroring"]].add(c)
-    for fields in data_lines(os.path.join(ucd, "PropList.txt")):
-        name = PROPLIST.get(fields[1])
-        if name is None:
-            continue
-        first, last = code_range(fields[0])
-        members[ORD[name]].update(c for c in range(first, last + 1) if known(c))
-    # Unassigned code points are every code point outside all records: no record of their own.
-    members[ORD["OtherUnassigned"]].clear()
     return members
 
 
@@ -151,12 +139,15 @@ def ranges(codes):
 
 
 def main():
-    ucd = sys.argv[1] if len(sys.argv) > 1 else "/usr/share/unicode"
+    if len(sys.argv) < 2:
+        sys.exit(__doc__)
+    package = sys.argv[1]
+    ucd = sys.argv[2] if len(sys.argv) > 2 else "/usr/share/unicode"
     here = os.path.dirname(os.path.abspath(__file__))
-    out = sys.argv[2] if len(sys.argv) > 2 else os.path.join(here, "..", "..", "resources", "UnicodeCategories.bin")
+    out = sys.argv[3] if len(sys.argv) > 3 else os.path.join(here, "..", "..", "resources", "UnicodeCategories.bin")
     data = bytearray()
     records = total = 0
-    for ordinal, codes in enumerate(collect(ucd)):
+    for ordinal, codes in enumerate(collect(package, ucd)):
         if not codes:
             continue
         rs = ranges(codes)
