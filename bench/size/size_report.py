@@ -8,6 +8,7 @@ input sections (default 15)."""
 import collections
 import os
 import re
+import signal
 import subprocess
 import sys
 
@@ -89,6 +90,7 @@ def file_sections(exe):
 
 
 def main():
+    signal.signal(signal.SIGPIPE, signal.SIG_DFL)  # quiet when read through head
     if len(sys.argv) < 3:
         sys.exit(__doc__)
     exe, map_path = sys.argv[1], sys.argv[2]
