@@ -8,26 +8,19 @@
 #include "app/core/System.Application.Extended.h"
 #include "app/engine/Setup.LocalInstallation.h"
 #include "runtime/Files.h"
+#include "runtime/Streams.h"
 
 namespace {
+// The files are read and written through the program's own streams.
 std::string ReadBytes(const std::wstring& FileName) {
-    std::string bytes;
-    HANDLE h =
-        CreateFileW(FileName.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return bytes;
-    char buffer[65536];
-    DWORD n;
-    while (ReadFile(h, buffer, sizeof buffer, &n, nullptr) && n) bytes.append(buffer, n);
-    CloseHandle(h);
-    return bytes;
+    TMemoryStream data;
+    data.LoadFromFile(FileName);
+    return std::string((const char*)data.Memory(), (size_t)data.Size());
 }
 
 void WriteBytes(const std::wstring& FileName, const std::string& Bytes) {
-    HANDLE h = CreateFileW(FileName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    DWORD n;
-    WriteFile(h, Bytes.data(), (DWORD)Bytes.size(), &n, nullptr);
-    CloseHandle(h);
+    TFileStream file(FileName, fmCreate);
+    file.WriteBuffer(Bytes.data(), (int32_t)Bytes.size());
 }
 
 // Bytes of every value, zeros among them, as a package has.
