@@ -8,17 +8,17 @@
 #include "runtime/gui/Application.h"
 
 namespace {
-// The window that owns what the setup starts and asks: the wizard window, when there is one.
-HWND OwnerWindow() {
-    return MainWindow ? MainWindow->Handle() : nullptr;
-}
-
 // Called on a thread of the system's wait pool when the process has ended: the pump step that is waiting
 // for the next message returns, and the loop sees the end at once.
 void CALLBACK WakeOnProcessEnd(void*, BOOLEAN) {
     Application->WakeMainThread();
 }
 } // namespace
+
+HWND OwnerWindow() {
+    // Never makes the window: the worker that starts the unpacker asks too.
+    return MainWindow && MainWindow->HandleAllocated() ? MainWindow->Handle() : nullptr;
+}
 
 std::wstring GetSystemDir() {
     wchar_t buffer[255] = {};
@@ -27,17 +27,22 @@ std::wstring GetSystemDir() {
     return std::wstring(buffer, n);
 }
 
-bool ShellExecuteOpen(const std::wstring& FileName, SHELLEXECUTEINFOW& Info) {
+bool StartProcess(const std::wstring& FileName, const std::wstring& Parameters, int Show,
+                  SHELLEXECUTEINFOW& Info) {
     Info = {};
     Info.cbSize = sizeof(Info);
     Info.fMask = SEE_MASK_NOCLOSEPROCESS;
     Info.hwnd = OwnerWindow();
     Info.lpVerb = L"open";
     Info.lpFile = FileName.c_str();
-    Info.lpParameters = L"/Q";
-    Info.lpDirectory = nullptr;
-    Info.nShow = SW_SHOWNORMAL;
+    Info.lpParameters = Parameters.c_str();
+    Info.nShow = Show;
     return ShellExecuteExW(&Info);
+}
+
+bool ShellExecuteOpen(const std::wstring& FileName, SHELLEXECUTEINFOW& Info) {
+    static const std::wstring quiet = L"/Q";
+    return StartProcess(FileName, quiet, SW_SHOWNORMAL, Info);
 }
 
 bool RunAndWait(const std::wstring& FileName) {

@@ -7,8 +7,14 @@
 
 #include <string>
 
+// The window that owns what the setup starts and asks: the wizard window, once it has its window.
+HWND OwnerWindow();
 // The Windows system folder, without a trailing backslash.
 std::wstring GetSystemDir();
+// Starts FileName with Parameters through the shell, shown as Show, keeping its process handle in Info (empty
+// when it did not start); True when it started. Info refers to the strings: keep them alive while it is used.
+bool StartProcess(const std::wstring& FileName, const std::wstring& Parameters, int Show,
+                  SHELLEXECUTEINFOW& Info);
 // Starts FileName with the parameter "/Q" through the shell, keeping its process handle in Info (which
 // refers to FileName: keep it alive while Info is used). True when it started.
 bool ShellExecuteOpen(const std::wstring& FileName, SHELLEXECUTEINFOW& Info);

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "app/Setup.Application.h"
+#include "app/engine/Setup.DirectX.h"
 #include "app/engine/Setup.Installation.h"
 #include "app/engine/Setup.Worker.h"
 #include "app/ui/ui.window.main.h"
@@ -24,15 +25,7 @@ void StopWhenCancelled(const TLocalInstallationJob& Job) {
 
 void RunUpxDecompress(const std::wstring& UpxPath, const std::wstring& QuotedFile, SHELLEXECUTEINFOW& Info) {
     const std::wstring parameters = L"-d -q " + QuotedFile;
-    Info = {};
-    Info.cbSize = sizeof(Info);
-    Info.fMask = SEE_MASK_NOCLOSEPROCESS;
-    Info.hwnd = MainWindow ? MainWindow->Handle() : nullptr;
-    Info.lpVerb = L"open";
-    Info.lpFile = UpxPath.c_str();
-    Info.lpParameters = parameters.c_str();
-    Info.nShow = SW_HIDE;
-    ShellExecuteExW(&Info);
+    StartProcess(UpxPath, parameters, SW_HIDE, Info);
     // The strings go with this call; only the process handle is used afterwards.
     Info.lpFile = Info.lpParameters = nullptr;
 }

@@ -18,6 +18,26 @@
 
 namespace {
 
+std::string ReadBytes(const std::wstring& FileName) {
+    std::string bytes;
+    HANDLE h =
+        CreateFileW(FileName.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return bytes;
+    char buffer[65536];
+    DWORD n;
+    while (ReadFile(h, buffer, sizeof buffer, &n, nullptr) && n) bytes.append(buffer, n);
+    CloseHandle(h);
+    return bytes;
+}
+
+void WriteBytes(const std::wstring& FileName, const std::string& Bytes) {
+    HANDLE h = CreateFileW(FileName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DWORD n;
+    WriteFile(h, Bytes.data(), (DWORD)Bytes.size(), &n, nullptr);
+    CloseHandle(h);
+}
+
 std::string Utf8(const std::wstring& S) {
     std::string out(S.size() * 3, '\0');
     out.resize(WideCharToMultiByte(CP_UTF8, 0, S.data(), (int)S.size(), out.data(), (int)out.size(), nullptr,

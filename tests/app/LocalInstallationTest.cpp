@@ -8,8 +8,21 @@
 #include "app/core/System.Application.Extended.h"
 #include "app/engine/Setup.LocalInstallation.h"
 #include "runtime/Files.h"
+#include "runtime/Streams.h"
 
 namespace {
+// The files are read and written through the program's own streams.
+std::string ReadBytes(const std::wstring& FileName) {
+    TMemoryStream data;
+    data.LoadFromFile(FileName);
+    return std::string((const char*)data.Memory(), (size_t)data.Size());
+}
+
+void WriteBytes(const std::wstring& FileName, const std::string& Bytes) {
+    TFileStream file(FileName, fmCreate);
+    file.WriteBuffer(Bytes.data(), (int32_t)Bytes.size());
+}
+
 // Bytes of every value, zeros among them, as a package has.
 std::string SomeBytes(size_t Size, uint32_t Seed) {
     std::string bytes(Size, '\0');

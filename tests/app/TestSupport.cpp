@@ -47,26 +47,6 @@ std::wstring ReadTextFile(const std::wstring& FileName) {
     return text;
 }
 
-std::string ReadBytes(const std::wstring& FileName) {
-    std::string bytes;
-    HANDLE h =
-        CreateFileW(FileName.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return bytes;
-    char buffer[65536];
-    DWORD n;
-    while (ReadFile(h, buffer, sizeof buffer, &n, nullptr) && n) bytes.append(buffer, n);
-    CloseHandle(h);
-    return bytes;
-}
-
-void WriteBytes(const std::wstring& FileName, const std::string& Bytes) {
-    HANDLE h = CreateFileW(FileName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    DWORD n;
-    WriteFile(h, Bytes.data(), (DWORD)Bytes.size(), &n, nullptr);
-    CloseHandle(h);
-}
-
 namespace {
 // The current environment with Env's entries in place of those of the same name.
 std::vector<wchar_t> MakeEnvironment(const std::map<std::wstring, std::wstring>& Env) {

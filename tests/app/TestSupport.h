@@ -10,9 +10,6 @@
 // A fresh, empty folder under the test's temporary folder, ending with a backslash.
 std::wstring MakeScratchFolder(const std::wstring& Name);
 std::wstring ReadTextFile(const std::wstring& FileName);
-// A file's bytes (empty when it cannot be read), and a file made of Bytes (the test fails when it cannot be).
-std::string ReadBytes(const std::wstring& FileName);
-void WriteBytes(const std::wstring& FileName, const std::string& Bytes);
 
 struct TProcessResult {
     DWORD ExitCode = 0;

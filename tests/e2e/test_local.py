@@ -134,6 +134,13 @@ class LocalInstallation(zrx_e2e.ZrxTestCase):
         setup.wait_control("lbText4", text="Done.", timeout=120)
         setup.wait_control("btnNext", text="Close", enabled=True)
 
+    def wait_for_the_unpacker(self):
+        """Until the unpacker has started on the copy: the worker then gives it five seconds."""
+        deadline = time.time() + 60
+        while not any(name.lower() == "upx.exe" for name, _, _ in self.standin_log()):
+            self.assertLess(time.time(), deadline, "the unpacker did not start")
+            time.sleep(0.1)
+
     def local_setup(self):
         """A local setup made through the window (once per class)."""
         if LocalInstallation.made_setup is None:
@@ -248,16 +255,23 @@ class LocalInstallation(zrx_e2e.ZrxTestCase):
         target = self.target_folder("target")
         setup, _ = self.start_making(target)
         # The unpacker has started on the copy; the manifest goes before it can be embedded.
-        deadline = time.time() + 60
-        while not any(name.lower() == "upx.exe" for name, _, _ in self.standin_log()):
-            self.assertLess(time.time(), deadline, "the unpacker did not start")
-            time.sleep(0.1)
+        self.wait_for_the_unpacker()
         os.remove(os.path.join(self.working_folder(), "system.xml"))
         setup.wait_control("lbText5", text="Zorvex installation has been cancelled.", timeout=60)
         self.assertFalse(os.path.exists(os.path.join(target, "ZorvexSetup.exe")))
         setup.screenshot("local-failed")
         setup.click("btnNext")
         self.assertEqual(setup.wait_exit(), 0)
+
+    def test_closing_the_window_while_the_setup_is_made_leaves_no_half_made_setup(self):
+        self.start_server()
+        target = self.target_folder("closed")
+        setup, _ = self.start_making(target)
+        self.wait_for_the_unpacker()
+        self.assertTrue(os.path.exists(os.path.join(target, "ZorvexSetup.exe")))
+        setup.close()
+        self.assertEqual(setup.wait_exit(), 0)
+        self.assertEqual(os.listdir(target), [])
 
     # -- using a local setup -------------------------------------------------------------------------------------
     def test_a_local_setup_installs_without_a_server(self):
