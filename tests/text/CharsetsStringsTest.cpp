@@ -4,20 +4,12 @@
 #include "text/KitCharsets.h"
 #include "text/KitStrings.h"
 
+// Names compare without regard to ASCII case; a name in several rows gives the first row's code page.
 TEST(Charsets, NameToCodePageTakesTheFirstRow) {
-    EXPECT_EQ(CodePageOfCharsetName(L"utf-8"), 65001);
     EXPECT_EQ(CodePageOfCharsetName(L"UtF-8"), 65001);
-    EXPECT_EQ(CodePageOfCharsetName(L"iso-8859-1"), 28591);
     EXPECT_EQ(CodePageOfCharsetName(L"latin1"), 28591);
-    EXPECT_EQ(CodePageOfCharsetName(L"ascii"), 20127);
-    EXPECT_EQ(CodePageOfCharsetName(L"us-ascii"), 20127);
-    EXPECT_EQ(CodePageOfCharsetName(L"ISO-8859-8"), 28598);
     EXPECT_EQ(CodePageOfCharsetName(L"visual"), 28598);
-    EXPECT_EQ(CodePageOfCharsetName(L"l5"), 28595);
-    EXPECT_EQ(CodePageOfCharsetName(L"euc-kr"), 949);
-    EXPECT_EQ(CodePageOfCharsetName(L"iso-2022-jp"), 50220);
     EXPECT_EQ(CodePageOfCharsetName(L"UTF-16"), 1200);
-    EXPECT_EQ(CodePageOfCharsetName(L"unicodeFFFE"), 1201);
     EXPECT_EQ(CodePageOfCharsetName(L"United"), 437);
     EXPECT_EQ(CodePageOfCharsetName(L"l3,"), 28593);
     EXPECT_EQ(CodePageOfCharsetName(L"windows-1251"), 1251);
@@ -38,14 +30,8 @@ TEST(Charsets, UnknownNamesRaise) {
 
 TEST(Charsets, CodePageToName) {
     EXPECT_EQ(CharsetNameOfCodePage(65001), L"utf-8");
-    EXPECT_EQ(CharsetNameOfCodePage(1200), L"utf-16");
     EXPECT_EQ(CharsetNameOfCodePage(1252), L"Windows-1252");
-    EXPECT_EQ(CharsetNameOfCodePage(1251), L"windows-1251");
-    EXPECT_EQ(CharsetNameOfCodePage(28591), L"iso-8859-1");
-    EXPECT_EQ(CharsetNameOfCodePage(20127), L"us-ascii");
-    EXPECT_EQ(CharsetNameOfCodePage(437), L"United");
     EXPECT_EQ(CharsetNameOfCodePage(949), L"ks_c_5601-1987");
-    EXPECT_EQ(CharsetNameOfCodePage(932), L"shift_jis");
     EXPECT_THROW(CharsetNameOfCodePage(0), EKitCharsetError);
     EXPECT_THROW(CharsetNameOfCodePage(54936), EKitCharsetError);
 }
