@@ -6,7 +6,8 @@ wine_env_start() {
   local build_dir=$1 keep_display=${2:-}
   export WINEPREFIX="$build_dir/wineprefix"
   export WINEARCH=win64 WINEDEBUG=-all
-  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+  # No debugger: a crashing program then ends at once with an error instead of waiting in winedbg.
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d"
   export HOME="$build_dir/home"
   unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY no_proxy NO_PROXY all_proxy ALL_PROXY
   mkdir -p "$HOME"

@@ -207,8 +207,9 @@ bool TDialogDriver::Finish() {
 }
 
 void PostClick(HWND Button) {
-    PostMessageW(Button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
-    PostMessageW(Button, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+    // One message: a press and a release posted apart can be split by another program's window taking the
+    // mouse in between.
+    PostMessageW(Button, BM_CLICK, 0, 0);
 }
 
 TTestWindow::TTestWindow(std::function<void()> OnClick) : FOnClick(std::move(OnClick)) {

@@ -148,7 +148,7 @@ class WineSession:
     def _environment(self):
         env = {k: v for k, v in os.environ.items() if "proxy" not in k.lower()}
         env.update(WINEPREFIX=self.prefix, WINEARCH="win64", WINEDEBUG="-all", HOME=self.home,
-                   WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d", LANG="en_GB.UTF-8",
+                   WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d", LANG="en_GB.UTF-8",
                    PYTHONDONTWRITEBYTECODE="1")
         return env
 
