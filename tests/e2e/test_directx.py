@@ -87,3 +87,18 @@ class DirectX(zrx_e2e.ZrxTestCase):
         self.assertEqual(self.started("dxwebsetup.exe"), [])
         setup.close()
         self.assertEqual(setup.wait_exit(), 0)
+
+    def test_closing_the_window_during_the_download_asks_nothing_more(self):
+        self.hide_library()
+        server = self.start_server()
+        server.misbehave("main", "dxwebsetup.exe", "slow 200")
+        setup = self.walk_past_the_licence()
+        setup.answer("yes")
+        deadline = time.time() + 60
+        while not server.requested("dxwebsetup.exe"):
+            self.assertLess(time.time(), deadline, "the web setup was not asked for")
+            time.sleep(0.05)
+        setup.close()
+        # A question now would hold the process open with nobody to answer it.
+        self.assertEqual(setup.wait_exit(), 0)
+        self.assertEqual(self.started("dxwebsetup.exe"), [])
