@@ -212,10 +212,16 @@ class WineSession:
         args = [str(a) for a in args]
         if "--timeout" not in args:
             args += ["--timeout", str(timeout)]
-        try:
-            r = self.wine([os.path.join(BUILD, "tools", "driver", "driver.exe")] + args, timeout=timeout + 60)
-        except subprocess.TimeoutExpired:
-            raise DriverError("driver %s did not return" % " ".join(args))
+        # The driver reports every failure of its own on stderr. A silent non-zero exit is Wine failing to
+        # start it on a loaded machine: that start is tried again.
+        for attempt in range(3):
+            try:
+                r = self.wine([os.path.join(BUILD, "tools", "driver", "driver.exe")] + args, timeout=timeout + 60)
+            except subprocess.TimeoutExpired:
+                raise DriverError("driver %s did not return" % " ".join(args))
+            if r.returncode == 0 or r.stderr.strip():
+                break
+            time.sleep(0.5)
         out = r.stdout.decode("utf-8", "replace")
         if r.returncode != 0:
             raise DriverError(r.stderr.decode("utf-8", "replace").strip() or "driver %s failed (%d)"
