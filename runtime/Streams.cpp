@@ -120,19 +120,21 @@ int32_t TMemoryStream::Write(const void* Buffer, int32_t Count) {
     return Count;
 }
 
-int64_t TMemoryStream::Seek(int64_t Offset, TSeekOrigin Origin) {
+// The position a seek asks for in a stream held in memory.
+static int64_t SeekTarget(int64_t Position, int64_t Size, int64_t Offset, TSeekOrigin Origin) {
     switch (Origin) {
     case soBeginning:
-        FPosition = Offset;
-        break;
+        return Offset;
     case soCurrent:
-        FPosition += Offset;
-        break;
+        return Position + Offset;
     case soEnd:
-        FPosition = FSize + Offset;
-        break;
+        return Size + Offset;
     }
-    return FPosition;
+    return Position;
+}
+
+int64_t TMemoryStream::Seek(int64_t Offset, TSeekOrigin Origin) {
+    return FPosition = SeekTarget(FPosition, FSize, Offset, Origin);
 }
 
 void TMemoryStream::SetSize(int64_t NewSize) {
@@ -241,18 +243,7 @@ int32_t TResourceStream::Write(const void*, int32_t) {
 }
 
 int64_t TResourceStream::Seek(int64_t Offset, TSeekOrigin Origin) {
-    switch (Origin) {
-    case soBeginning:
-        FPosition = Offset;
-        break;
-    case soCurrent:
-        FPosition += Offset;
-        break;
-    case soEnd:
-        FPosition = FSize + Offset;
-        break;
-    }
-    return FPosition;
+    return FPosition = SeekTarget(FPosition, FSize, Offset, Origin);
 }
 
 void TResourceStream::SetSize(int64_t) {
