@@ -14,9 +14,7 @@
 namespace {
 
 template <class T> T* NewControl(TMainWindow* Owner, const wchar_t* Name, int Left, int Top) {
-    auto* control = new T(Owner);
-    control->SetParent(Owner);
-    control->SetName(Name);
+    auto* control = Owner->AddControl<T>(Name);
     control->SetLeft(Left);
     control->SetTop(Top);
     return control;

@@ -164,9 +164,7 @@ void TMainWindow::page_Prepare() {
         label->SetCaption(IS(0));
         return;
     }
-    auto* label = new TLabel(this);
-    label->SetParent(this);
-    label->SetName(L"lbPrepareText");
+    auto* label = AddControl<TLabel>(L"lbPrepareText");
     label->SetCaption(IS(0));
     label->SetAutoSize(false);
     label->SetBounds(0, 220, 610, 50);
@@ -178,9 +176,7 @@ void TMainWindow::page_NoInternet() {
     const int CW = ClientWidth(), CH = ClientHeight();
     ShowPageFrame(2, IS(16), L"");
     btnNext->OnClick = [this](TObject* Sender) { NextClick(Sender); };
-    auto* label = new TLabel(this);
-    label->SetParent(this);
-    label->SetName(L"lbText5");
+    auto* label = AddControl<TLabel>(L"lbText5");
     label->SetAutoSize(false);
     label->SetWordWrap(true);
     label->SetBounds(46, 146, CW - 92, CH - 200);
@@ -189,9 +185,7 @@ void TMainWindow::page_NoInternet() {
 
 void TMainWindow::page_final(bool IsSuccessfully) {
     ShowPageFrame(2, IS(16), L"");
-    auto* label = new TLabel(this);
-    label->SetParent(this);
-    label->SetName(L"lbText5");
+    auto* label = AddControl<TLabel>(L"lbText5");
     label->SetBounds(46, 146, ClientWidth() - 92, label->Height());
     btnNext->OnClick = [this](TObject* Sender) { NextClick(Sender); };
     label->SetCaption(IsSuccessfully ? IS(17) : IS(15));

@@ -77,6 +77,13 @@ public:
     void UninstallClick(TObject* Sender);
     void UninstallBetaClick(TObject* Sender);
 
+    // A new control of the page, owned by and placed on the window, named Name (names are unique per window).
+    template <class T> T* AddControl(const std::wstring& Name) {
+        auto* control = new T(this);
+        control->SetParent(this);
+        control->SetName(Name);
+        return control;
+    }
     // The page control Name as a T; raises EComponentError when the page that makes it was never shown.
     template <class T> T* FindControl(const std::wstring& Name) const {
         if (auto* found = dynamic_cast<T*>(FindComponent(Name))) return found;

@@ -31,9 +31,7 @@ void TMainWindow::page_SelectLang() {
     ShowPageFrame(0, IS(1), IS(2));
     btnNext->OnClick = [this](TObject* Sender) { SelectLangNextClick(Sender); };
     btnNext->SetEnabled(false);
-    auto* box = new TListBox(this);
-    box->SetParent(this);
-    box->SetName(L"lbBox");
+    auto* box = AddControl<TListBox>(L"lbBox");
     box->SetBounds(46, 94, ClientWidth() - 92, 294);
     FillLanguageList(box);
 }
@@ -90,9 +88,7 @@ void TMainWindow::page_EULA() {
     btnNext->OnClick = [this](TObject* Sender) { EULANextClick(Sender); };
     btnNext->SetEnabled(false);
 
-    auto* text = new TLabel(this);
-    text->SetParent(this);
-    text->SetName(L"lbText2");
+    auto* text = AddControl<TLabel>(L"lbText2");
     text->SetAutoSize(false);
     text->SetWordWrap(true);
     text->SetBounds(46, 88, width, 42);
@@ -105,9 +101,7 @@ void TMainWindow::page_EULA() {
     browser->SetRegisterAsDropTarget(false);
     browser->Navigate(Source->baseTemp + Source->topRequest);
 
-    auto* accept = new TCheckBox(this);
-    accept->SetParent(this);
-    accept->SetName(L"cbAcceptEULA");
+    auto* accept = AddControl<TCheckBox>(L"cbAcceptEULA");
     accept->SetBounds(46, 420, 400, accept->Height());
     accept->SetCaption(IS(5));
     accept->SetChecked(false);

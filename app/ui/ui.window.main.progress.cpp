@@ -61,15 +61,11 @@ struct TProgressRecord {
 void MakeProgress(TMainWindow* Self, const wchar_t* BarName, int BarTop, int LabelAfterEnd,
                   TProgressProc& onWorkBegin, TProgressProc& onWork, TProgressEndProc& onWorkEnd) {
     const int width = Self->ClientWidth() - 92;
-    auto* bar = new TProgressBar(Self);
-    bar->SetParent(Self);
-    bar->SetName(BarName);
+    auto* bar = Self->AddControl<TProgressBar>(BarName);
     bar->SetStyle(pbstMarquee);
     bar->SetBounds(46, BarTop, width, bar->Height());
 
-    auto* label = new TLabel(Self);
-    label->SetParent(Self);
-    label->SetName(L"lbText4");
+    auto* label = Self->AddControl<TLabel>(L"lbText4");
     label->SetCaption(Self->IS(12));
     label->SetBounds(46, BarTop - (label->Height() + 2), width, label->Height());
 

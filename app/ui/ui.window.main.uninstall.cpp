@@ -5,21 +5,12 @@
 #include "runtime/SysUtils.h"
 #include "runtime/gui/ComCtrls.h"
 
-namespace {
-template <class T> T* NewControl(TMainWindow* Window, const wchar_t* Name) {
-    auto* control = new T(Window);
-    control->SetParent(Window);
-    control->SetName(Name);
-    return control;
-}
-} // namespace
-
 void TMainWindow::page_UninstallFirstPage(bool bCanUninstall, bool bShowBetaButton) {
     ShowPageFrame(0, US(1), US(2));
     btnNext->OnClick = [this](TObject* Sender) { ExitClick(Sender); };
 
     // The product names are the program's own, not the translated placeholder.
-    auto* uninstall = NewControl<TButton>(this, L"btnUninstall");
+    auto* uninstall = AddControl<TButton>(L"btnUninstall");
     uninstall->SetBounds(234, 156, 151, 55);
     uninstall->SetCaption(Format(US(3), {L"Zorvex"}));
     uninstall->Font()->SetSize(12);
@@ -27,7 +18,7 @@ void TMainWindow::page_UninstallFirstPage(bool bCanUninstall, bool bShowBetaButt
     uninstall->OnClick = [this](TObject* Sender) { UninstallClick(Sender); };
 
     if (!bShowBetaButton) return;
-    auto* beta = NewControl<TButton>(this, L"btnUninstallBeta");
+    auto* beta = AddControl<TButton>(L"btnUninstallBeta");
     beta->SetBounds(234, 219, 151, 42);
     beta->SetCaption(Format(US(3), {L"Zorvex BETA"}));
     beta->Font()->SetSize(10);
@@ -46,7 +37,7 @@ void TMainWindow::page_UninstallProgress() {
     bar->SetName(L"PB");
     bar->SetParent(this);
 
-    auto* text = NewControl<TLabel>(this, L"lbText4");
+    auto* text = AddControl<TLabel>(L"lbText4");
     const int H = text->Height();
     text->SetBounds(46, 260 - (H + 2), CW - 92, H);
     text->SetCaption(US(4));
@@ -56,12 +47,12 @@ void TMainWindow::page_UninstallDone() {
     ShowPageFrame(0, US(1), L"");
     btnNext->OnClick = [this](TObject* Sender) { NextClick(Sender); };
 
-    auto* sad = NewControl<TLabel>(this, L"lbSad");
+    auto* sad = AddControl<TLabel>(L"lbSad");
     sad->SetBounds(46, 0, 79, 202);
     sad->SetCaption(L":(");
     SetOwnLabelFont(sad, 114);
 
-    auto* sadText = NewControl<TLabel>(this, L"lbSadText");
+    auto* sadText = AddControl<TLabel>(L"lbSadText");
     sadText->SetBounds(46, 208, 293, 45);
     sadText->SetCaption(US(5));
     SetOwnLabelFont(sadText, 24);
