@@ -128,9 +128,6 @@ class Uninstall(zrx_e2e.ZrxTestCase):
         self.assertEqual(setup.wait_exit(), 0)
         self.assertEqual({stream: layout.parts(self, stream) for stream in (False, True)}, before)
 
-    def test_both_streams_installed(self):
-        self.offers(main=True, beta=True, shot="both")
-
     def test_only_the_beta_stream_installed(self):
         self.offers(main=False, beta=True, shot="beta")
 

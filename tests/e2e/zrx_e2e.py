@@ -33,13 +33,11 @@ ZrxTestCase (a unittest.TestCase):
     attach(exe_name) -> Setup   the window of a setup that another program started (e.g. "zrx-uninstall.exe");
                              its wait_exit() gives the exit code too
     copy_setup(unix_path)    a copy of the built setup at unix_path (made folders included); returns the path
-    hide_system_file(name)   moves a file of the system folder aside for the test ("d3dx9_33.dll": Wine has it,
-                             so the DirectX question appears only without it)
     driver(*args, timeout=30) -> list of output lines split at tabs (unescaped); fails the test on an error
     path(folder, *parts)     unix path under a special folder: "desktop", "programs", "appdata",
                              "localappdata", "temp", "system", "profile"
     win_path(unix) / unix_path(win)   path conversion within the prefix
-    reg_query(key, value) -> str|None, reg_set(key, value, data, kind="REG_SZ"), reg_delete(key, value=None)
+    reg_query(key, value) -> str|None, reg_set(key, value, data, kind="REG_SZ")
                              keys as in `wine reg`, e.g. r"HKCU\\Software\\TlvCorp\\zrx"
     read_link(path) -> {"target", "arguments", "workdir", "description"} of a .lnk (unix or Windows path)
     standin_log(wait_for=None) -> list of (file name, command line, hidden: bool), one per start of the
@@ -50,7 +48,7 @@ ZrxTestCase (a unittest.TestCase):
 TestServer:
     root, port; folder(base) -> unix folder of "main", "mirror", "beta" or "counter"
     put(base, name, data: bytes|str), remove(base, name), misbehave(base, name, behaviour) (a line of
-    zrx_test_server.py's misbehaviour list, e.g. "status 404", "slow 50", "truncate"), remove_base(base)
+    zrx_test_server.py's misbehaviour list, e.g. "status 404", "slow 50", "truncate")
     requests() -> list of Request(line, host, agent, referer, status); requested(name) -> requests whose path
     ends with "/" + name; stop()
 
@@ -70,8 +68,7 @@ for and what the window showed instead):
     close()                  WM_CLOSE, as the window's close box
     wait_exit() -> exit code; alive(); kill()
     screenshot(name) -> png path of the window alone, in <build>/screenshots/
-    dialog(folder=False) -> (caption, text, x11) of the next message box (or folder dialog), left open;
-    dialog_screenshot(name, folder=False) -> png path of that dialog alone
+    dialog(folder=False) -> (caption, text, x11) of the next message box (or folder dialog), left open
 """
 import atexit
 import collections
@@ -314,9 +311,6 @@ class TestServer:
             if os.path.exists(path):
                 os.remove(path)
 
-    def remove_base(self, base):
-        shutil.rmtree(self.folder(base), ignore_errors=True)
-
     def misbehave(self, base, name, behaviour):
         self.put(base, name + ".misbehave", behaviour + "\n")
 
@@ -461,10 +455,6 @@ class Setup:
                                               timeout=timeout)[0]
         return line[4], line[5], int(line[3])
 
-    def dialog_screenshot(self, name, folder=False, timeout=30):
-        """A message box (or the folder dialog) of the setup alone, left open; returns the png path."""
-        return self.case.session.screenshot(self.dialog(folder, timeout)[2], name)
-
 
 # The programs that a test may leave running; tearDown ends them.
 PROGRAMS = {"zorvexsetup.exe", "zrx-uninstall.exe", "uninstall.exe", "zorvex.exe", "upx.exe",
@@ -575,16 +565,6 @@ class ZrxTestCase(unittest.TestCase):
         self._setups.append(setup)
         return setup
 
-    def hide_system_file(self, name):
-        """Moves a file of the Windows system folder aside for this test (for example "d3dx9_33.dll", which
-        Wine brings, to see the DirectX question); it is put back when the test ends."""
-        path = self.path("system", name)
-        if not os.path.exists(path):
-            return
-        aside = path + ".zrx-hidden"
-        os.replace(path, aside)
-        self.addCleanup(os.replace, aside, path)
-
     def copy_setup(self, unix_path):
         os.makedirs(os.path.dirname(unix_path), exist_ok=True)
         shutil.copyfile(self.setup_exe, unix_path)
@@ -618,9 +598,6 @@ class ZrxTestCase(unittest.TestCase):
 
     def reg_set(self, key, value, data, kind="REG_SZ"):
         self.session.wine(["reg", "add", key, "/v", value, "/t", kind, "/d", str(data), "/f"])
-
-    def reg_delete(self, key, value=None):
-        self.session.wine(["reg", "delete", key] + (["/v", value] if value else []) + ["/f"])
 
     def read_link(self, path):
         win = path if ":" in path[:2] else self.win_path(path)
