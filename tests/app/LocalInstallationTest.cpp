@@ -84,28 +84,6 @@ protected:
 };
 } // namespace
 
-TEST_F(LocalSetup, ThePackageAndTheManifestAreEmbeddedByteForByteBesideTheSetupsOwnResources) {
-    TFile::Copy(SetupExe(), Made(), true);
-    EmbedSetupResources(Made(), Job.CurrentZip, Job.SystemXML);
-
-    EXPECT_EQ(Embedded(Made(), PackageResourceId), Package);
-    EXPECT_EQ(Embedded(Made(), ManifestResourceId), Manifest);
-    auto ownLanguage =
-        ResourceOf(SetupExe(), RT_RCDATA, L"LANG_EN_GB", MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL));
-    ASSERT_TRUE(ownLanguage.has_value());
-    EXPECT_EQ(ResourceOf(Made(), RT_RCDATA, L"LANG_EN_GB", MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL)),
-              ownLanguage);
-    EXPECT_EQ(
-        ResourceOf(Made(), L"UNICODEDATA", L"CATEGORIES", MAKELANGID(LANG_FRENCH, SUBLANG_DEFAULT)),
-        ResourceOf(SetupExe(), L"UNICODEDATA", L"CATEGORIES", MAKELANGID(LANG_FRENCH, SUBLANG_DEFAULT)));
-
-    // An empty manifest is still a resource of its own.
-    WriteBytes(Job.SystemXML, "");
-    TFile::Copy(SetupExe(), Made(), true);
-    EmbedSetupResources(Made(), Job.CurrentZip, Job.SystemXML);
-    EXPECT_EQ(Embedded(Made(), PackageResourceId), Package);
-}
-
 TEST_F(LocalSetup, AResourceUpdateThatFailsRaisesAndWritesNothing) {
     TFile::Copy(SetupExe(), Made(), true);
     const std::string before = ReadBytes(Made());
@@ -117,14 +95,6 @@ TEST_F(LocalSetup, AResourceUpdateThatFailsRaisesAndWritesNothing) {
     WriteBytes(Made(), "not a program");
     EXPECT_THROW(EmbedSetupResources(Made(), Job.CurrentZip, Job.SystemXML), EOSError);
     EXPECT_EQ(ReadBytes(Made()), "not a program");
-}
-
-TEST_F(LocalSetup, TheWorkerReplacesAnEarlierSetupWithACompleteOne) {
-    WriteBytes(Made(), "an earlier local setup");
-    MakeLocalInstallationWorker(Job);
-    EXPECT_EQ(Embedded(Made(), PackageResourceId), Package);
-    EXPECT_EQ(Embedded(Made(), ManifestResourceId), Manifest);
-    EXPECT_TRUE(ResourceOf(Made(), RT_RCDATA, L"LANG_EN_GB", MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL)));
 }
 
 TEST_F(LocalSetup, AWorkerThatFailsLeavesNoHalfMadeSetup) {

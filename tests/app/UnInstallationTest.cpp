@@ -125,36 +125,6 @@ protected:
 };
 } // namespace
 
-TEST_F(Uninstaller, EachStreamButtonRemovesThatStreamAndLeavesTheOther) {
-    for (bool beta : {true, false}) {
-        SCOPED_TRACE(beta ? "beta" : "main");
-        LayOutInstallation(*Profile, false);
-        LayOutInstallation(*Profile, true);
-        MakeWindow();
-        TSeen seen = Walk(beta ? L"Uninstall Zorvex BETA" : L"Uninstall Zorvex");
-        ASSERT_TRUE(seen.Chose);
-        EXPECT_NE(seen.Bar, nullptr);
-        EXPECT_TRUE(seen.BarStyle & PBS_MARQUEE) << std::hex << seen.BarStyle;
-        EXPECT_TRUE(seen.Progress);
-        EXPECT_TRUE(seen.Done);
-        // Five steps, each followed by a pause of half a second.
-        EXPECT_GE(seen.Took(), 2500);
-        EXPECT_EQ(MainWindow->Caption(), L"Uninstalling Zorvex (including Quellpack)");
-        EXPECT_EQ(PageChoice, beta ? L"Uninstall-Beta" : L"Uninstall");
-
-        EXPECT_TRUE(InstalledParts(*Profile, beta).None());
-        EXPECT_TRUE(InstalledParts(*Profile, !beta).All());
-        EXPECT_TRUE(FileExists(InstallFolderOf(*Profile, !beta) + L"data\\license.txt"));
-        // The shared parents stay, and so does the key.
-        EXPECT_TRUE(DirectoryExists(Profile->Local + L"Talvenor\\Apps"));
-        EXPECT_TRUE(DirectoryExists(Profile->Roaming + L"Talvenor"));
-        EXPECT_TRUE(DirectoryExists(Profile->Programs));
-        EXPECT_TRUE(InstallKeyExists());
-        delete MainWindow;
-        MainWindow = nullptr;
-    }
-}
-
 // The tool still running holds one of its files: that file stays, everything else goes.
 TEST_F(Uninstaller, AFileInUseStaysAndTheRestIsRemoved) {
     LayOutInstallation(*Profile, true);

@@ -14,12 +14,6 @@ public:
     ~TPart() override { gFreed.push_back(Name()); }
 };
 
-class TSpecialPart : public TPart {
-    ZRX_CLASS(TSpecialPart, TPart)
-public:
-    using TPart::TPart;
-};
-
 class TEntry : public TCollectionItem {
     ZRX_CLASS(TEntry, TCollectionItem)
 public:
@@ -37,18 +31,6 @@ protected:
     void Update(TCollectionItem* Item) override { Updates.push_back(Item); }
 };
 } // namespace
-
-TEST(ClassInfo, NamesAndParents) {
-    TSpecialPart part(nullptr, L"p");
-    EXPECT_EQ(part.ClassName(), L"TSpecialPart");
-    std::wstring chain;
-    for (TClass c = part.ClassType(); c; c = c->Parent) chain += std::wstring(c->Name) + L" ";
-    EXPECT_EQ(chain, L"TSpecialPart TPart TComponent TPersistent TObject ");
-    EXPECT_TRUE(part.InheritsFrom(TComponent::StaticClass()));
-    EXPECT_FALSE(part.InheritsFrom(TCollection::StaticClass()));
-    TObject* asObject = &part;
-    EXPECT_EQ(asObject->ClassType(), TSpecialPart::StaticClass());
-}
 
 TEST(TComponent, OwnershipNamesAndLookUp) {
     gFreed.clear();

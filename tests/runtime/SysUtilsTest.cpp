@@ -55,15 +55,6 @@ TEST(Integers, ThirtyTwoBitRange) {
     }
 }
 
-TEST(Integers, ToText) {
-    EXPECT_EQ(IntToStr(-9223372036854775807LL - 1), L"-9223372036854775808");
-    EXPECT_EQ(IntToHex(255, 4), L"00FF");
-    EXPECT_EQ(IntToHex(0xABCDEF, 2), L"ABCDEF");
-    EXPECT_EQ(IntToHex(-1, 2), L"FFFFFFFF");
-    EXPECT_EQ(IntToHex((int64_t)-1, 2), L"FFFFFFFFFFFFFFFF");
-    EXPECT_EQ(IntToHex(0, 0), L"0");
-}
-
 TEST(Floats, ParseWithTheGlobalSeparator) {
     DecimalSeparator point(L'.');
     double v = 0;
@@ -101,24 +92,6 @@ TEST(Floats, ShortestText) {
     EXPECT_EQ(FloatToStr(0.99999999999999999), L"1");
     DecimalSeparator comma(L',');
     EXPECT_EQ(FloatToStr(3.75), L"3,75");
-}
-
-TEST(Booleans, NumbersAndWords) {
-    DecimalSeparator point(L'.');
-    EXPECT_TRUE(StrToBoolDef(L"True", false));
-    EXPECT_TRUE(StrToBoolDef(L"tRUE", false));
-    EXPECT_FALSE(StrToBoolDef(L"false", true));
-    EXPECT_TRUE(StrToBoolDef(L"-1", false));
-    EXPECT_TRUE(StrToBoolDef(L"0.5", false));
-    EXPECT_FALSE(StrToBoolDef(L"0", true));
-    EXPECT_FALSE(StrToBoolDef(L"0.0", true));
-    EXPECT_TRUE(StrToBoolDef(L"yes", true));
-    EXPECT_FALSE(StrToBoolDef(L"yes", false));
-    EXPECT_FALSE(StrToBoolDef(L"", false));
-    EXPECT_EQ(BoolToStr(true, true), L"True");
-    EXPECT_EQ(BoolToStr(false, true), L"False");
-    EXPECT_EQ(BoolToStr(true), L"-1");
-    EXPECT_EQ(BoolToStr(false), L"0");
 }
 
 TEST(Text, CaseTouchesAsciiLettersOnly) {
@@ -257,13 +230,4 @@ TEST(Dates, InvalidDosFieldsRaise) {
     } catch (const EConvertError& e) {
         EXPECT_EQ(e.Message(), L"Invalid argument to date encode");
     }
-}
-
-TEST(Misc, GuidAndPathDelimiters) {
-    const GUID g = {0x0A1B2C3D, 0x4E5F, 0x0607, {0x89, 0xAB, 0xCD, 0xEF, 0x01, 0x23, 0x45, 0x67}};
-    EXPECT_EQ(GUIDToString(g), L"{0A1B2C3D-4E5F-0607-89AB-CDEF01234567}");
-    EXPECT_EQ(IncludeTrailingPathDelimiter(L"C:\\Temp"), L"C:\\Temp\\");
-    EXPECT_EQ(IncludeTrailingPathDelimiter(L"C:\\Temp\\"), L"C:\\Temp\\");
-    EXPECT_EQ(IncludeTrailingPathDelimiter(L""), L"\\");
-    EXPECT_EQ(ExcludeTrailingPathDelimiter(L"C:\\Temp\\"), L"C:\\Temp");
 }

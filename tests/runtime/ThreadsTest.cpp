@@ -82,27 +82,6 @@ TEST(TThread, TerminateIsSeenByTheWorker) {
     EXPECT_TRUE(TThread::IsMainThread());
 }
 
-TEST(TThread, NameThreadForDebugging) {
-    using TGetThreadDescription = HRESULT(WINAPI*)(HANDLE, PWSTR*);
-    auto getDescription = reinterpret_cast<TGetThreadDescription>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetThreadDescription")));
-    std::atomic<bool> done{false};
-    std::wstring seen = L"(not asked)";
-    TThread::CreateAnonymousThread([&] {
-        TThread::NameThreadForDebugging(L"Request:system.xml");
-        PWSTR text = nullptr;
-        if (getDescription && SUCCEEDED(getDescription(GetCurrentThread(), &text)) && text) {
-            seen = text;
-            LocalFree(text);
-        }
-        done = true;
-    })->Start();
-    ASSERT_TRUE(WaitFor([&] { return done.load(); }));
-    if (getDescription) {
-        EXPECT_EQ(seen, L"Request:system.xml");
-    }
-}
-
 TEST(Synchronize, OnTheMainThreadRunsAtOnce) {
     int calls = 0;
     TThread::Synchronize([&] { ++calls; });

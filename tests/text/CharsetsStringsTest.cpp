@@ -28,14 +28,6 @@ TEST(Charsets, UnknownNamesRaise) {
     EXPECT_THROW(CodePageOfCharsetName(L"utf-\x0130"), EKitCharsetError);
 }
 
-TEST(Charsets, CodePageToName) {
-    EXPECT_EQ(CharsetNameOfCodePage(65001), L"utf-8");
-    EXPECT_EQ(CharsetNameOfCodePage(1252), L"Windows-1252");
-    EXPECT_EQ(CharsetNameOfCodePage(949), L"ks_c_5601-1987");
-    EXPECT_THROW(CharsetNameOfCodePage(0), EKitCharsetError);
-    EXPECT_THROW(CharsetNameOfCodePage(54936), EKitCharsetError);
-}
-
 TEST(Strings, CaseInsensitiveComparison) {
     EXPECT_TRUE(TextEquals(L"&amp;", L"&AMP;", false));
     EXPECT_FALSE(TextEquals(L"&amp;", L"&AMP;", true));

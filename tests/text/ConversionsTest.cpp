@@ -157,32 +157,6 @@ TEST(Utf16, BlockReadDropsADanglingByteAndAnUnfinishedPair) {
     EXPECT_EQ(lowFirst.Position(), 2); // nothing read beyond the one code point asked for
 }
 
-TEST(Utf16, BlockWriteAndPositionReads) {
-    TUCS4Array text{0x41, 0x10000, 0x110000};
-    TTestStream s;
-    int start = 0;
-    EXPECT_EQ(Utf16WriteCharsToStream(&s, text, start, 3), 3);
-    EXPECT_EQ(s.Bytes(), (Bytes{0x41, 0, 0x00, 0xD8, 0x00, 0xDC, 0xFD, 0xFF}));
-
-    std::wstring w = CodePointsToWide(TUCS4Array{0x41, 0x10000});
-    EXPECT_EQ(w, std::wstring({L'A', wchar_t(0xD800), wchar_t(0xDC00)}));
-    EXPECT_EQ(CodePointsToWide({}), L"");
-    int index = 1;
-    TUCS4Array out(5);
-    start = 0;
-    EXPECT_EQ(WideReadCharsAt(w, index, out, 5, start), 2);
-    EXPECT_EQ(out[1], 0x10000u);
-    EXPECT_EQ(index, 4);
-}
-
-TEST(SingleValues, Conversions) {
-    EXPECT_EQ(CodePointToChar(0x10000), wchar_t(0xFFFD));
-    EXPECT_EQ(CodePointToChar(0x20AC), wchar_t(0x20AC));
-    EXPECT_EQ(CharToCodePoint(wchar_t(0xD800)), 0xD800u);
-    EXPECT_EQ(AnsiCharToCodePoint('A'), 0x41u);
-    EXPECT_EQ(CodePointToAnsiChar(0x41), 'A');
-}
-
 TEST(AnsiCodePage, GivenCodePageDecodesAndEncodes) {
     // 1251: C0 is U+0410; 1252: 80 is the euro sign.
     TTestStream cyr(Bytes{0xC0, 0xE0, 0x41});

@@ -88,28 +88,6 @@ TEST(TextStream, SkipBOMStepsOverWholeMarksOnly) {
     EXPECT_EQ(ansi.Position(), 0);
 }
 
-TEST(TextStream, PeeksWalkAheadWithoutMovingTheReadPosition) {
-    TTestStream bytes(std::string("abcdef"));
-    TKitUTF8Stream text(&bytes, false);
-    uint32_t ch;
-    for (char expected : std::string("abc")) {
-        ASSERT_TRUE(text.PeekUCS4(ch));
-        EXPECT_EQ(ch, uint32_t(expected));
-    }
-    EXPECT_EQ(text.Position(), 0);
-    EXPECT_EQ(text.PeekPosition(), 3);
-    ASSERT_TRUE(text.ReadUCS4(ch));
-    EXPECT_EQ(ch, uint32_t('a'));
-    ASSERT_TRUE(text.PeekUCS4(ch));
-    EXPECT_EQ(ch, uint32_t('b'));
-    EXPECT_EQ(text.Seek(0, soCurrent), 1);
-    EXPECT_EQ(text.PeekPosition(), 1);
-    // Peeking past the end reports false and moves nothing.
-    for (int i = 0; i < 5; ++i) ASSERT_TRUE(text.PeekUCS4(ch));
-    EXPECT_FALSE(text.PeekUCS4(ch));
-    EXPECT_EQ(text.PeekPosition(), 6);
-}
-
 TEST(TextStream, ReadingReachesTheLookAheadBlockWithoutDecodingItAgain) {
     const std::string source = Letters(10000);
     TTestStream bytes(source);
@@ -259,14 +237,6 @@ TEST(TextStream, CodePageChangeGovernsTheNextBlock) {
     ASSERT_EQ(rest.size(), 4999u);
     EXPECT_EQ(rest[4094], 0x410u); // code point 4096
     EXPECT_EQ(rest[4095], 0xC0u);  // code point 4097
-}
-
-TEST(TextStream, AnsiStreamWithUtf8CodePageYieldsNothing) {
-    TTestStream bytes(std::string("text"));
-    TKitAnsiStream text(&bytes, false);
-    text.SetCodePage(65001);
-    uint32_t ch;
-    EXPECT_FALSE(text.ReadUCS4(ch));
 }
 
 TEST(TextStream, CharacterForms) {

@@ -31,13 +31,6 @@ TEST(Categories, FirstQuestionOnTwoThreadsLoadsOnce) {
     EXPECT_EQ(a, Survey());
 }
 
-TEST(Categories, WhiteSpace) {
-    for (uint32_t cp : {0x09u, 0x0Au, 0x0Du, 0x20u, 0x85u, 0xA0u, 0x2028u, 0x3000u})
-        EXPECT_TRUE(CodePointIsWhiteSpace(cp)) << std::hex << cp;
-    for (uint32_t cp : {0x41u, 0x5Fu, 0x200Bu, 0xFEFFu})
-        EXPECT_FALSE(CodePointIsWhiteSpace(cp)) << std::hex << cp;
-}
-
 TEST(Categories, NameStartsAndNameCharacters) {
     EXPECT_TRUE(CodePointIsNameStart('A'));
     EXPECT_TRUE(CodePointIsNameChar('A'));
@@ -68,29 +61,6 @@ TEST(Categories, UnassignedAndOutOfRangeCodePoints) {
     EXPECT_FALSE(CodePointInCategories(0x1F600, everything)); // assigned after 5.2
     // Only the low 24 bits are looked up.
     EXPECT_TRUE(CodePointIsNameStart(0x1000041));
-}
-
-TEST(Categories, ASpaceIsInExactlyItsFourCategories) {
-    TCharacterCategories found;
-    for (int c = 0; c < CharacterCategoryCount; ++c)
-        if (CodePointInCategories(0x20, {TCharacterCategory(c)})) found.Include(TCharacterCategory(c));
-    EXPECT_EQ(found, (TCharacterCategories{ccSeparatorSpace, ccWhiteSpace, ccAssigned, ccPatternWhiteSpace}));
-    EXPECT_TRUE(CodePointInCategories(0x10FFFD, {ccOtherPrivate}));
-    EXPECT_TRUE(CodePointInCategories(0xD800, {ccOtherSurrogate}));
-    EXPECT_TRUE(CodePointInCategories(0x5D0, {ccRightToLeft}));
-    EXPECT_TRUE(CodePointInCategories(0xE9, {ccComposed}));
-    EXPECT_FALSE(CodePointInCategories(0x2010, {ccDash}));
-    EXPECT_TRUE(CodePointInCategories(0x2010, {ccPunctuationDash, ccHyphen}));
-}
-
-TEST(Categories, SetLayoutMatchesTheResource) {
-    TCharacterCategories set{ccLetterUppercase, ccSymbolOther, ccVariationSelector};
-    EXPECT_TRUE(set.Contains(ccSymbolOther));
-    EXPECT_FALSE(set.Contains(ccSymbolMath));
-    set.Exclude(ccSymbolOther);
-    EXPECT_FALSE(set.Contains(ccSymbolOther));
-    EXPECT_EQ(sizeof(TCharacterCategories), 11u);
-    EXPECT_EQ(SingleCodePointArray(0x41), TUCS4Array{0x41});
 }
 
 TEST(Categories, ResourceMissing) {
@@ -126,17 +96,4 @@ TEST(Categories, ResourceRecordsAscendAndStayInsideUnicode) {
     EXPECT_EQ(records, 81);
     EXPECT_EQ(ranges, 5117);
     EXPECT_EQ(stream->Size(), 31107);
-}
-
-// The table is the 5.2 database itself: characters whose properties changed later keep those of 5.2.
-TEST(Categories, CharactersChangedAfterFivePointTwoKeepTheirOldProperties) {
-    EXPECT_TRUE(CodePointIsWhiteSpace(0x180E)); // a format character from 6.3 on
-    EXPECT_FALSE(CodePointIsNameChar(0x180E));
-    EXPECT_FALSE(CodePointIsNameStart(0x0CF1)); // a symbol in 5.2, a letter from 6.0 on
-    EXPECT_TRUE(CodePointIsNameChar(0x19DA));   // a decimal digit in 5.2, another number from 6.0 on
-    EXPECT_TRUE(CodePointInCategories(0x10D0, {ccLetterOther}));   // Georgian, lower case from 11.0 on
-    EXPECT_FALSE(CodePointInCategories(0x221F, {ccMirroring}));    // its mirror came in 11.0
-    EXPECT_TRUE(CodePointInCategories(0xE0041, {ccDeprecated}));   // tags were deprecated until 9.0
-    EXPECT_TRUE(CodePointInCategories(0x23E9, {ccPatternSyntax})); // reserved, as ever
-    EXPECT_FALSE(CodePointInCategories(0x23E9, {ccAssigned}));     // assigned in 6.0
 }

@@ -151,19 +151,6 @@ TEST(XmlElems, BinaryValues) {
     EXPECT_EQ(std::string((const char*)out.Memory(), 3), std::string("\x0A\xFF\x00", 3));
 }
 
-TEST(XmlElems, SortByName) {
-    TKitSimpleXML doc;
-    TKitSimpleXMLElems* items = doc.Root()->Items();
-    for (const wchar_t* n :
-         {L"delta", L"Alpha", L"charlie", L"bravo", L"echo", L"alpha2", L"golf", L"foxtrot", L"hotel"})
-        items->Add(n);
-    items->Sort();
-    std::wstring order;
-    for (TKitSimpleXMLElem* e : *items) order += e->Name() + L" ";
-    EXPECT_EQ(order, L"Alpha alpha2 bravo charlie delta echo foxtrot golf hotel ");
-    EXPECT_EQ(items->IndexOf(L"golf"), 7);
-}
-
 TEST(XmlProps, LookUpsDuplicatesAndAutoCreate) {
     TKitSimpleXML doc;
     TKitSimpleXMLProps* props = doc.Root()->Properties();

@@ -87,18 +87,6 @@ TEST(Write, FastSaveAdditionsAndFolderChains) {
     EXPECT_EQ(Extracted(zip, "x/y/f.bin"), std::string(100000, 'f'));
 }
 
-TEST(Write, CreateZipAndOneAdditionIsExactlyOneEntry) {
-    TMemoryStream s;
-    TOxZip zip(nullptr);
-    zip.CreateZip(&s);
-    zip.Open(&s);
-    zip.SetStoreFolders(false);
-    TOxZipEntriesEntry* e = Add(zip, "one.txt", "one one one one");
-    EXPECT_EQ(s.Size(), 30 + 7 + e->SizeCompressed() + 46 + 7 + 22);
-    EXPECT_EQ(e->LocalOffset(), 0u);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(s.Memory()), 4), "PK\x03\x04");
-}
-
 TEST(Write, RebuildAllAdditionsKeepTheDirectoryCurrent) {
     TOxZip zip(nullptr);
     NewArchive(zip, "rebuildall.zip");
