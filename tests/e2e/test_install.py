@@ -259,6 +259,10 @@ class BadPackages(InstallCase):
     def test_no_zip_archive(self):
         self.bad_package(b"<html><body>This is a web page, not a package.</body></html>\r\n" * 50)
 
+    def test_truncated(self):
+        data = self.sample_package()
+        self.bad_package(data[:len(data) // 2])
+
     def test_crc_damaged(self):
         text = b"Zorvex sample package.\r\n"
         data = bytearray(self.sample_package())
