@@ -24,6 +24,8 @@ class Smoke(zrx_e2e.ZrxTestCase):
         setup.click("Close")
         self.assertEqual(setup.wait_exit(), 0)
         self.assertFalse(os.path.exists(self.working_folder()))
+        # The harness samples the process's memory while it runs and keeps the peak after its end.
+        self.assertGreater(setup.peak_mb, 5)
 
     def test_preparation_page_while_the_server_is_silent(self):
         # Requests hang unanswered: the setup stays on its preparation page.

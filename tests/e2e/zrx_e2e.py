@@ -55,6 +55,8 @@ TestServer:
 Setup (one launched process; every wait takes timeout= in seconds and fails the test naming what it waited
 for and what the window showed instead):
     pid, hwnd, x11 (the X window id); wait_window()
+    peak_mb                  the process's peak resident memory in MB so far (sampled while it runs, kept after
+                             its end; 0 until the process is seen)
     controls(all=False) -> [Control(name, cls, parent, x, y, w, h, visible, enabled, checked, value, text)]
         (checked is None for other than check boxes and radio buttons; value is "marquee" or "pos/max" for a
         progress bar, "readonly" for a read-only edit box)
@@ -74,11 +76,13 @@ import atexit
 import collections
 import fcntl
 import os
+import re
 import shutil
 import socket
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import unittest
 
@@ -336,6 +340,31 @@ class Setup:
         self.case, self.process, self.exe_name = case, process, exe_name
         self.pid = self.hwnd = self.x11 = None
         self._waiter = None  # for a process the harness did not start: a driver that waits for its end
+        self._peak_kb = 0
+        threading.Thread(target=self._sample_memory, daemon=True).start()
+
+    @property
+    def peak_mb(self):
+        return self._peak_kb / 1024.0
+
+    def _sample_memory(self):
+        """Keeps the peak resident size (VmHWM) of the Linux process that runs this program under the session's
+        prefix. Wine runs each Windows process as a Linux process whose first argument is the program's path."""
+        name, prefix = self.exe_name.lower(), ("WINEPREFIX=" + self.case.session.prefix).encode()
+        pid = None
+        while True:
+            if pid is None:
+                pid = _find_wine_process(name, prefix)
+            if pid is not None:
+                try:
+                    with open("/proc/%d/status" % pid) as f:
+                        hwm = next((int(l.split()[1]) for l in f if l.startswith("VmHWM:")), 0)
+                    self._peak_kb = max(self._peak_kb, hwm)
+                except (OSError, ValueError):
+                    return
+            elif self.process is not None and self.process.poll() is not None:
+                return
+            time.sleep(0.1)
 
     def _driver(self, args, timeout):
         target = ["--hwnd", self.hwnd] if self.hwnd else ["--exe", self.exe_name]
@@ -454,6 +483,23 @@ class Setup:
         line = self.case.session.driver_lines(["dialog", "--pid", self.pid] + (["--folder"] if folder else []),
                                               timeout=timeout)[0]
         return line[4], line[5], int(line[3])
+
+
+def _find_wine_process(name, prefix_entry):
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open("/proc/%s/cmdline" % entry, "rb") as f:
+                program = f.read().split(b"\0", 1)[0].decode("utf-8", "replace")
+            if re.split(r"[\\/]", program)[-1].lower() != name:
+                continue
+            with open("/proc/%s/environ" % entry, "rb") as f:
+                if prefix_entry in f.read().split(b"\0"):
+                    return int(entry)
+        except OSError:
+            continue
+    return None
 
 
 # The programs that a test may leave running; tearDown ends them.
