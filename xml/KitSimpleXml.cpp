@@ -151,7 +151,8 @@ std::unique_ptr<TKitStringStream> NewReader(TStream* Source, TKitStringEncoding 
 
 void TKitSimpleXML::Parse(TStream* Source, TKitStringEncoding Encoding, uint16_t CodePage) {
     const int64_t start = Source->Position();
-    FLoadBudget = std::max(KitXmlParsing::MinLoadBudget, (Source->Size() - start) * KitXmlParsing::MaxCostPerByte);
+    FLoadBudget =
+        std::max(KitXmlParsing::MinLoadBudget, (Source->Size() - start) * KitXmlParsing::MaxCostPerByte);
     struct TBudgetEnd {
         int64_t& Budget;
         ~TBudgetEnd() { Budget = INT64_MAX; }

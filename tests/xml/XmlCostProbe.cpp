@@ -37,7 +37,8 @@ void Write(const TShape& Shape, size_t Bytes, const char* FileName) {
     for (size_t written = 0; written < Bytes; written += block.size()) {
         out << block;
         // Names stay distinct across blocks.
-        if (!*Shape.Unit) std::replace(block.begin(), block.end(), 'n', char('n' + written / block.size() % 12 + 1));
+        if (!*Shape.Unit)
+            std::replace(block.begin(), block.end(), 'n', char('n' + written / block.size() % 12 + 1));
     }
     out << Shape.Tail;
 }
@@ -59,8 +60,8 @@ int main(int argc, char** argv) {
             loaded = xml.TryLoadXMLFile(file);
         }
         GetProcessMemoryInfo(GetCurrentProcess(), &after, sizeof after);
-        std::printf("%lu %.1f %d\n", data.nFileSizeLow, (after.PeakWorkingSetSize - before.WorkingSetSize) / 1048576.0,
-                    loaded ? 1 : 0);
+        std::printf("%lu %.1f %d\n", data.nFileSizeLow,
+                    (after.PeakWorkingSetSize - before.WorkingSetSize) / 1048576.0, loaded ? 1 : 0);
         return 0;
     }
     return 2;

@@ -28,17 +28,20 @@ TCost Probe(const char* Shape, size_t Bytes) {
     std::wstring folder(self);
     folder.resize(folder.rfind(L'\\') + 1);
     const std::wstring out = OwnName(L"cost.txt"), file = OwnName(L"cost.xml");
-    std::wstring command = L"\"" + folder + L"xml_cost_probe.exe\" " + std::wstring(Shape, Shape + strlen(Shape)) +
-                           L" " + std::to_wstring(Bytes) + L" " + file;
+    std::wstring command = L"\"" + folder + L"xml_cost_probe.exe\" " +
+                           std::wstring(Shape, Shape + strlen(Shape)) + L" " + std::to_wstring(Bytes) + L" " +
+                           file;
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE output = CreateFileW(out.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+    HANDLE output =
+        CreateFileW(out.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
     STARTUPINFOW start{};
     start.cb = sizeof start;
     start.dwFlags = STARTF_USESTDHANDLES;
     start.hStdOutput = output;
     PROCESS_INFORMATION process{};
     TCost cost;
-    if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &start, &process)) {
+    if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &start,
+                       &process)) {
         WaitForSingleObject(process.hProcess, INFINITE);
         CloseHandle(process.hProcess);
         CloseHandle(process.hThread);
@@ -61,7 +64,8 @@ TCost Probe(const char* Shape, size_t Bytes) {
 }
 } // namespace
 
-// Eight megabytes of the smallest nodes are refused rather than built at 50 times their size; 40 KB of them load.
+// Eight megabytes of the smallest nodes are refused rather than built at 50 times their size; 40 KB of them
+// load.
 TEST(XmlCost, DocumentsOfTinyNodesAreRefusedBeyondTheirShare) {
     for (const char* shape : {"elements", "attributes", "texts", "comments", "names"}) {
         SCOPED_TRACE(shape);
