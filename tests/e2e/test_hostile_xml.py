@@ -3,6 +3,7 @@ read or parsed counts as one that did not arrive; the window can be closed at ev
 the setup's peak memory."""
 import os
 import random
+import time
 
 import zrx_e2e
 from zrx_e2e import make_sample
@@ -81,8 +82,10 @@ class HostileXml(zrx_e2e.ZrxTestCase):
         self.close(setup, "language list of %.1f MB, 255 languages and repeated ids" % (len(data) / 1e6))
 
         # The same list shows its 255 languages, each once, and can be closed on its page.
+        started = time.monotonic()
         setup = self.launch()
         setup.wait_control("Lang_en_GB", checked=1)
+        print("language page of the long list after %.1f s" % (time.monotonic() - started), flush=True)
         radios = [c for c in setup.controls(all=True) if c.name.startswith("Lang_")]
         self.assertEqual(len(radios), 255)
         self.close(setup, "language page of the long list")
