@@ -6,6 +6,7 @@ import struct
 import time
 
 import zrx_e2e
+from zrx_e2e import make_sample
 
 RT_RCDATA = 10
 PACKAGE_ID, MANIFEST_ID = 100, 200
@@ -326,3 +327,21 @@ class LocalInstallation(zrx_e2e.ZrxTestCase):
         self.assertIn("200", text)
         self.assertEqual(setup.wait_exit(), 1)
         self.assertFalse(os.path.exists(self.path("localappdata", "Talvenor", "Apps", "Zorvex", "Zorvex.exe")))
+
+    def test_a_local_setup_whose_manifest_cannot_be_read_installs_without_a_build_number(self):
+        data = read(self.local_setup())
+        manifest = make_sample.system_xml()
+        self.assertEqual(data.count(manifest), 1)
+        local = self.copy_made_setup("unreadable", data.replace(manifest, manifest.replace(b"</setup>", b"</sxtup>")))
+        self.hide_directx()
+        self.no_server()
+        setup = self.launch(exe=local)
+        self.walk_to_choice_page(setup, language_page=False)
+        setup.click("btnNext")
+        # The manifest counts as one without a number, as it would beside a sound package.
+        setup.wait_control("lbText5", text="Installation of Zorvex has been completed successfully.", timeout=120)
+        core = read(self.path("localappdata", "Talvenor", "Apps", "Zorvex", "Core.xml")).decode("utf-8-sig")
+        self.assertIn("<number>0</number>", core)
+        setup.click("btnNext")
+        self.assertEqual(setup.wait_exit(), 0)
+        print("local setup with an unreadable manifest: peak %.1f MB" % setup.peak_mb, flush=True)
