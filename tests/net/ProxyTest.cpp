@@ -49,10 +49,6 @@ TEST_F(SystemProxy, ReadFromThePerUserInternetSettings) {
     EXPECT_EQ(single.Server(), L"proxy.example");
     EXPECT_EQ(single.Port(), 3128);
 
-    auto lastEntry = With(true, L"ftp=h1:21;http=h2:8080");
-    EXPECT_EQ(lastEntry.Server(), L"h2");
-    EXPECT_EQ(lastEntry.Port(), 8080);
-
     auto noServer = With(true, nullptr);
     EXPECT_TRUE(noServer.Enabled());
     EXPECT_EQ(noServer.Server(), L"");
