@@ -137,6 +137,7 @@ class HostilePackages(test_install.InstallCase):
             tool = f.read()
         bad = zip_of([("Zorvex.exe", tool), (info, b"read-only"), (core, zrx_e2e.make_sample.CORE_XML.encode())])
         self.serve(bad)
+        self.closed_while_installing("read-only")
         self.install(MAIN, run_after=False)
         self.serve(self.sound)
         self.install(MAIN, run_after=False)
@@ -177,7 +178,9 @@ class HostilePackages(test_install.InstallCase):
         setup.wait_control("rbInstall", checked=1, timeout=60)
         setup.click("btnNext")
         setup.answer("yes")
-        self.finish(setup, MAIN)
+        setup.wait_control("lbText5", text="Installation of Zorvex has been completed successfully.", timeout=120)
+        setup.close()
+        self.assertEqual(setup.wait_exit(), 0)
         print("utf8 names: peak %.1f MB" % setup.peak_mb)
         self.check_installation(MAIN, desktop=False)
         self.assertEqual(sorted(n for n in os.listdir(self.install_dir(MAIN)) if not n.isascii()),
