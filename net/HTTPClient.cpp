@@ -198,7 +198,12 @@ void ReadReply(const TRequestParams& P, TTransfer& T) {
 
     std::wstring url = P.URL;
     TReply reply;
+    auto abandoned = [&T] {
+        TLock lock(T);
+        return T.Abandoned;
+    };
     for (int redirects = 0;; ++redirects) {
+        if (abandoned()) return;
         SendRequest(session.get(), url, P.Headers, reply);
         const int status = QueryStatus(reply.Request.get());
         std::wstring location = IsRedirect(status) && P.HandleRedirects
