@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "runtime/SysUtils.h"
 #include "runtime/Threads.h"
 
 namespace {
@@ -28,7 +29,7 @@ std::wstring ErrorText(DWORD Code) {
     LocalFree(text);
     while (!result.empty() && (result.back() == L'\n' || result.back() == L'\r' || result.back() == L' '))
         result.pop_back();
-    return result.empty() ? L"Error " + std::to_wstring(Code) : result;
+    return result.empty() ? L"Error " + IntToStr(Code) : result;
 }
 
 [[noreturn]] void RaiseLastError(const std::wstring& What) {
@@ -211,7 +212,7 @@ void ReadReply(const TRequestParams& P, TTransfer& T) {
                                     : std::wstring();
         if (location.empty()) {
             if (status < 200 || status > 299)
-                throw EHTTPProtocolError(L"HTTP/1.1 " + std::to_wstring(status) + L" " +
+                throw EHTTPProtocolError(L"HTTP/1.1 " + IntToStr(status) + L" " +
                                              QueryHeader(reply.Request.get(), HTTP_QUERY_STATUS_TEXT),
                                          status);
             break;
@@ -256,9 +257,8 @@ void ReadReply(const TRequestParams& P, TTransfer& T) {
     }
     // WinINet ends a body that broke off (closed or reset connection) like a complete one.
     if (expected >= 0 && total != expected)
-        throw EHTTPClientError(L"Connection closed after " + std::to_wstring(total) + L" of " +
-                                   std::to_wstring(expected) + L" bytes",
-                               0);
+        throw EHTTPClientError(
+            L"Connection closed after " + IntToStr(total) + L" of " + IntToStr(expected) + L" bytes", 0);
 }
 
 } // namespace
@@ -272,7 +272,7 @@ void THTTPClient::Get(const std::wstring& URL, TStream* Stream) {
 
     TRequestParams params{URL, {}, Request.UserAgent, {}, HandleRedirects};
     if (!ProxyParams.ProxyServer.empty())
-        params.Proxy = ProxyParams.ProxyServer + L":" + std::to_wstring(ProxyParams.ProxyPort);
+        params.Proxy = ProxyParams.ProxyServer + L":" + IntToStr(ProxyParams.ProxyPort);
     if (!Request.Referer.empty()) params.Headers = L"Referer: " + Request.Referer + L"\r\n";
     auto transfer = std::make_shared<TTransfer>();
     TThread::CreateAnonymousThread([params, transfer] {
@@ -314,7 +314,7 @@ void THTTPClient::Get(const std::wstring& URL, TStream* Stream) {
     }
     auto raiseTooLarge = [&] {
         throw EHTTPClientError(
-            L"The reply to \"" + URL + L"\" is larger than " + std::to_wstring(MaxBodySize) + L" bytes", 0);
+            L"The reply to \"" + URL + L"\" is larger than " + IntToStr(MaxBodySize) + L" bytes", 0);
     };
     if (MaxBodySize >= 0 && expected > MaxBodySize) raiseTooLarge();
 
