@@ -158,12 +158,8 @@ void CInstallation::CountAtBitLy() {
 }
 
 void CInstallation::CheckSetup() {
-<<<<<<< HEAD
     // The manifest chooses the source in any case; a setup that an update started does not update again.
-    if (AsyncRequest(L"system.xml") && !StartedBySelfUpdate() && IsNewerSetupAvailable()) {
-=======
-    if (RequestXML(L"system.xml") && IsNewerSetupAvailable()) {
->>>>>>> main
+    if (RequestXML(L"system.xml") && !StartedBySelfUpdate() && IsNewerSetupAvailable()) {
         UpdateSetup();
         Aborted = true;
     }
