@@ -9,6 +9,7 @@
 #include "app/engine/Setup.Translator.h"
 #include "net/Setup.Servers.h"
 #include "runtime/Streams.h"
+#include "runtime/SysUtils.h"
 
 TMainWindow* MainWindow = nullptr;
 
@@ -23,7 +24,7 @@ static TVirtualStringList* NewStringList(TComponent* Owner, const wchar_t* Name)
 TMainWindow::TMainWindow(TComponent* AOwner) : TForm(AOwner) {
     // A second window of the class gets "MainWindow_1" and so on; the language file names it "MainWindow".
     std::wstring name = L"MainWindow";
-    for (int n = 1; AOwner && AOwner->FindComponent(name); ++n) name = L"MainWindow_" + std::to_wstring(n);
+    for (int n = 1; AOwner && AOwner->FindComponent(name); ++n) name = L"MainWindow_" + IntToStr(n);
     SetName(name);
     SetCaption(L"&Setup - Zorvex (including Quellpack)");
     SetBorderStyle(bsSingle);
@@ -50,6 +51,42 @@ std::wstring TMainWindow::US(int Index) const {
     return UninstallStrings->Lines()->Get(Index);
 }
 
+TVirtualStringList* TMainWindow::TextList(int Which) const {
+    TVirtualStringList* const lists[3] = {InstallStrings, UninstallStrings, Shortcuts};
+    return lists[Which];
+}
+
+static std::wstring FormatLangText(const std::wstring& Text, const std::wstring& BuiltIn,
+                                   std::initializer_list<TVarRec> Args) {
+    try {
+        if (Text.size() <= TMainWindow::MaxFormatText) {
+            std::wstring s = Format(Text, Args);
+            if (s.size() <= TMainWindow::MaxFormatText) return s;
+        }
+    } catch (const EConvertError&) {
+        // The built-in line serves instead.
+    }
+    return Format(BuiltIn, Args);
+}
+
+std::wstring TMainWindow::FormatIS(int Index, std::initializer_list<TVarRec> Args) const {
+    return FormatLangText(IS(Index), FBuiltIn[0]->Get(Index), Args);
+}
+std::wstring TMainWindow::FormatUS(int Index, std::initializer_list<TVarRec> Args) const {
+    return FormatLangText(US(Index), FBuiltIn[1]->Get(Index), Args);
+}
+
+std::wstring TMainWindow::DialogIS(int Index) const {
+    std::wstring text = IS(Index);
+    return text.size() <= MaxFormatText ? text : FBuiltIn[0]->Get(Index);
+}
+
+bool TMainWindow::HasAllTexts() const {
+    for (int i = 0; i < 3; ++i)
+        if (TextList(i)->Lines()->Count() < FBuiltIn[i]->Count()) return false;
+    return true;
+}
+
 void TMainWindow::SetOwnLabelFont(TLabel* Label, int Size) {
     Label->Font()->SetSize(Size);
     Label->Font()->SetQuality(fqClearTypeNatural);
@@ -66,6 +103,10 @@ std::unique_ptr<TGIFImage> LoadGifFromResource(const std::wstring& Name) {
 void TMainWindow::FormCreate(TObject*) {
     const int CW = ClientWidth(), CH = ClientHeight();
     CTranslator::Work(this, L"Lang_" + UILanguage, true);
+    for (int i = 0; i < 3; ++i) {
+        FBuiltIn[i] = std::make_unique<TStringList>();
+        FBuiltIn[i]->Assign(TextList(i)->Lines());
+    }
 
     {
         TPngImage png;
