@@ -6,6 +6,7 @@ import os
 import layout
 import texts
 import zrx_e2e
+from zrx_e2e import make_sample
 
 STREAMS = {False: "main", True: "beta"}
 
@@ -39,8 +40,11 @@ class TextsFit(zrx_e2e.ZrxTestCase):
     def install_road(self, lang, beta):
         page = "%s-%s" % (lang, STREAMS[beta])
         server = self.start_server()
-        # Slow enough to find the preparation and the progress pages.
-        self.slow(server, beta, "Langs.xml", 3000)
+        # Slow enough to find the preparation and the progress pages: the language list comes in four pieces a
+        # second apart.
+        base = "beta" if beta else "main"
+        server.put(base, "Langs.xml", make_sample.langs_xml().replace(b"</langs>", b"<!--" + b" " * 3000 + b"--></langs>"))
+        self.slow(server, beta, "Langs.xml", 1000)
         self.slow(server, beta, "zrxsetup.zip", 100)
         setup = self.launch(*(["-stream:beta"] if beta else []), lang=lang)
         setup.wait_control("lbPrepareText")
