@@ -1,5 +1,7 @@
 #include "app/Tlv.Code.Components.VirtualStringList.h"
 
+#include "runtime/SysUtils.h"
+
 // Published, in this order, for the language files: SetCount first makes room for the lines that follow.
 ZRX_PUBLISH(TVirtualStringList, TComponent, ZRX_PROP_INT(TVirtualStringList, SetCount),
             TPropInfo{
@@ -16,11 +18,11 @@ TVirtualStringList::TVirtualStringList(TComponent* AOwner)
     : TComponent(AOwner), FLines(std::make_unique<TStringList>()) {}
 
 void TVirtualStringList::SetSetCount(int N) {
-    if (N > MaxSetCount) throw EListError(L"List count out of bounds (" + std::to_wstring(N) + L")");
+    if (N > MaxSetCount) throw EListError(L"List count out of bounds (" + IntToStr(N) + L")");
     fSetCount = N;
     if (ComponentState() & csDesigning) return;
     FLines->BeginUpdate();
     FLines->Clear();
-    for (int i = 0; i <= N; ++i) FLines->Add(std::to_wstring(i));
+    for (int i = 0; i <= N; ++i) FLines->Add(IntToStr(i));
     FLines->EndUpdate();
 }

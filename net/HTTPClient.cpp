@@ -8,6 +8,8 @@
 #include <memory>
 #include <vector>
 
+#include "runtime/SysUtils.h"
+
 namespace {
 
 struct TInternetHandleCloser {
@@ -25,7 +27,7 @@ std::wstring ErrorText(DWORD Code) {
     LocalFree(text);
     while (!result.empty() && (result.back() == L'\n' || result.back() == L'\r' || result.back() == L' '))
         result.pop_back();
-    return result.empty() ? L"Error " + std::to_wstring(Code) : result;
+    return result.empty() ? L"Error " + IntToStr(Code) : result;
 }
 
 [[noreturn]] void RaiseLastError(const std::wstring& What) {
@@ -116,7 +118,7 @@ private:
 void THTTPClient::Get(const std::wstring& URL, TStream* Stream) {
     std::wstring proxy;
     if (!ProxyParams.ProxyServer.empty())
-        proxy = ProxyParams.ProxyServer + L":" + std::to_wstring(ProxyParams.ProxyPort);
+        proxy = ProxyParams.ProxyServer + L":" + IntToStr(ProxyParams.ProxyPort);
     TInternetHandle session(InternetOpenW(
         Request.UserAgent.c_str(), proxy.empty() ? INTERNET_OPEN_TYPE_DIRECT : INTERNET_OPEN_TYPE_PROXY,
         proxy.empty() ? nullptr : proxy.c_str(), nullptr, 0));
@@ -139,7 +141,7 @@ void THTTPClient::Get(const std::wstring& URL, TStream* Stream) {
                                     : std::wstring();
         if (location.empty()) {
             if (status < 200 || status > 299)
-                throw EHTTPProtocolError(L"HTTP/1.1 " + std::to_wstring(status) + L" " +
+                throw EHTTPProtocolError(L"HTTP/1.1 " + IntToStr(status) + L" " +
                                              QueryHeader(reply.get(), HTTP_QUERY_STATUS_TEXT),
                                          status);
             break;
@@ -174,9 +176,8 @@ void THTTPClient::Get(const std::wstring& URL, TStream* Stream) {
         }
         // WinINet ends a body that broke off (closed or reset connection) like a complete one.
         if (expected >= 0 && total != expected)
-            throw EHTTPClientError(L"Connection closed after " + std::to_wstring(total) + L" of " +
-                                       std::to_wstring(expected) + L" bytes",
-                                   0);
+            throw EHTTPClientError(
+                L"Connection closed after " + IntToStr(total) + L" of " + IntToStr(expected) + L" bytes", 0);
     } catch (...) {
         if (OnWorkEnd) OnWorkEnd(this, wmRead);
         throw;

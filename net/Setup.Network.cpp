@@ -5,6 +5,7 @@
 #include "net/Network.HTTP.Proxy.h"
 #include "runtime/Files.h"
 #include "runtime/Threads.h"
+#include "runtime/SysUtils.h"
 
 namespace {
 
@@ -125,7 +126,7 @@ std::wstring RefererForBuild(uint32_t BuildNumber) {
     case 9200:
         return L"http://Win8/RTM/";
     default:
-        return L"http://WinNT/" + std::to_wstring(BuildNumber) + L"/";
+        return L"http://WinNT/" + IntToStr(BuildNumber) + L"/";
     }
 }
 

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "runtime/SysUtils.h"
+
 static std::string ToUtf8(const std::wstring& s) {
     if (s.empty()) return {};
     int n = WideCharToMultiByte(CP_UTF8, 0, s.data(), (int)s.size(), nullptr, 0, nullptr, nullptr);
@@ -18,7 +20,7 @@ void Exception::SetMessage(std::wstring Message) {
 }
 
 void RaiseListIndexError(int64_t Index) {
-    throw EListError(L"List index out of bounds (" + std::to_wstring(Index) + L")");
+    throw EListError(L"List index out of bounds (" + IntToStr(Index) + L")");
 }
 
 std::wstring SysErrorMessage(uint32_t ErrorCode) {
@@ -28,17 +30,18 @@ std::wstring SysErrorMessage(uint32_t ErrorCode) {
                              nullptr, ErrorCode, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     std::wstring text(buffer ? buffer : L"", n);
     if (buffer) LocalFree(buffer);
-    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ' ||
-                             text.back() == L'.'))
+    while (!text.empty() &&
+           (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ' || text.back() == L'.'))
         text.pop_back();
     return text;
 }
 
-void RaiseLastOSError() { RaiseLastOSError(GetLastError()); }
+void RaiseLastOSError() {
+    RaiseLastOSError(GetLastError());
+}
 
 void RaiseLastOSError(uint32_t ErrorCode) {
     if (ErrorCode == 0) throw EOSError(L"A call to an OS function failed", 0);
-    throw EOSError(L"System Error.  Code: " + std::to_wstring(ErrorCode) + L".\r\n" +
-                       SysErrorMessage(ErrorCode),
+    throw EOSError(L"System Error.  Code: " + IntToStr(ErrorCode) + L".\r\n" + SysErrorMessage(ErrorCode),
                    ErrorCode);
 }

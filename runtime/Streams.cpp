@@ -4,6 +4,8 @@
 #include <cstring>
 #include <windows.h>
 
+#include "runtime/SysUtils.h"
+
 // TStream
 
 int64_t TStream::GetSize() {
@@ -217,7 +219,7 @@ TResourceStream::TResourceStream(void* Instance, const std::wstring& ResName, co
 }
 
 TResourceStream::TResourceStream(void* Instance, int ResID, const wchar_t* ResType) {
-    Initialize(Instance, MAKEINTRESOURCEW(ResID), ResType, std::to_wstring(ResID));
+    Initialize(Instance, MAKEINTRESOURCEW(ResID), ResType, IntToStr(ResID));
 }
 
 void TResourceStream::Initialize(void* Instance, const wchar_t* Name, const wchar_t* ResType,

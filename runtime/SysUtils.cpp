@@ -1,5 +1,6 @@
 #include "runtime/SysUtils.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -106,8 +107,18 @@ int64_t StrToInt64(std::wstring_view S) {
     return v;
 }
 
+// Decimal digits without the C library's printf, which would bring its whole formatter into the program.
+template <typename T> static std::wstring Decimal(T Value) {
+    char buf[24];
+    return std::wstring(buf, std::to_chars(buf, buf + sizeof buf, Value).ptr);
+}
+
 std::wstring IntToStr(int64_t Value) {
-    return std::to_wstring(Value);
+    return Decimal(Value);
+}
+
+std::wstring UIntToStr(uint64_t Value) {
+    return Decimal(Value);
 }
 
 static std::wstring Hex(uint64_t Value, int Digits) {
@@ -151,7 +162,8 @@ static TDecimal ToDecimal(double Value) {
     TDecimal d;
     d.Negative = std::signbit(Value);
     char buf[40];
-    snprintf(buf, sizeof buf, "%.16e", std::fabs(Value));
+    // The system's C library formats it: the formatter of the compiler's own C library is large.
+    _snprintf(buf, sizeof buf, "%.16e", std::fabs(Value));
     d.Digits.push_back(buf[0]);
     const char* p = buf + 1;
     if (*p == '.')
@@ -226,7 +238,7 @@ static std::wstring FloatToGeneral(double Value, int Precision) {
             for (int i = 1; i < n; ++i) out += (wchar_t)d.Digits[i];
         }
         out += L'E';
-        out += std::to_wstring(d.Exponent - 1);
+        out += IntToStr(d.Exponent - 1);
     } else if (d.Exponent <= 0) {
         out += L'0';
         out += sep;
@@ -268,7 +280,8 @@ bool TryStrToFloat(std::wstring_view S, double& Value) {
         if (expDigits == 0) return false;
     }
     if (i != end) return false;
-    double v = strtod(text.c_str(), nullptr);
+    // The system's C library reads it, in the C locale's form built above.
+    double v = _strtod_l(text.c_str(), nullptr, nullptr);
     if (!std::isfinite(v)) return false;
     Value = v;
     return true;
@@ -415,7 +428,7 @@ std::wstring Format(std::wstring_view Fmt, std::initializer_list<TVarRec> Args) 
                 negative = true;
                 magnitude = 0 - (uint64_t)a.Int();
             }
-            s = type == L'X' ? Hex(magnitude, 0) : std::to_wstring(magnitude);
+            s = type == L'X' ? Hex(magnitude, 0) : UIntToStr(magnitude);
             if (precision > (int)s.size()) s.insert(0, precision - s.size(), L'0');
             if (negative) s.insert(0, 1, L'-');
             break;
@@ -559,7 +572,7 @@ std::wstring FormatDateTime(std::wstring_view Fmt, TDateTime DateTime) {
     DecodeTime(DateTime, hour, min, sec, msec);
     std::wstring out;
     auto put = [&](unsigned v, int digits) {
-        std::wstring s = std::to_wstring(v);
+        std::wstring s = UIntToStr(v);
         if ((int)s.size() < digits) s.insert(0, digits - s.size(), L'0');
         out += s;
     };

@@ -30,6 +30,7 @@ int64_t StrToInt64Def(std::wstring_view S, int64_t Default);
 int32_t StrToInt(std::wstring_view S);
 int64_t StrToInt64(std::wstring_view S);
 std::wstring IntToStr(int64_t Value);
+std::wstring UIntToStr(uint64_t Value);
 // Upper-case hexadecimal, padded with zeros to at least Digits; negative values show their
 // two's complement in the width of the argument's type.
 std::wstring IntToHex(int32_t Value, int Digits);

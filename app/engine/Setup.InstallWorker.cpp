@@ -66,7 +66,7 @@ void Unzip(const TInstallJob& Job) {
 // written outside its folder.
 bool LinkName(const TInstallJob& Job, int Index, std::wstring& Name) {
     if (Index >= (int)Job.Shortcuts.size())
-        throw EListError(L"List index out of bounds (" + std::to_wstring(Index) + L")");
+        throw EListError(L"List index out of bounds (" + IntToStr(Index) + L")");
     Name = Job.Shortcuts[Index];
     if (Name.empty()) return false;
     for (wchar_t c : Name)

@@ -9,6 +9,7 @@
 #include "app/engine/Setup.Translator.h"
 #include "net/Setup.Servers.h"
 #include "runtime/Streams.h"
+#include "runtime/SysUtils.h"
 
 TMainWindow* MainWindow = nullptr;
 
@@ -23,7 +24,7 @@ static TVirtualStringList* NewStringList(TComponent* Owner, const wchar_t* Name)
 TMainWindow::TMainWindow(TComponent* AOwner) : TForm(AOwner) {
     // A second window of the class gets "MainWindow_1" and so on; the language file names it "MainWindow".
     std::wstring name = L"MainWindow";
-    for (int n = 1; AOwner && AOwner->FindComponent(name); ++n) name = L"MainWindow_" + std::to_wstring(n);
+    for (int n = 1; AOwner && AOwner->FindComponent(name); ++n) name = L"MainWindow_" + IntToStr(n);
     SetName(name);
     SetCaption(L"&Setup - Zorvex (including Quellpack)");
     SetBorderStyle(bsSingle);

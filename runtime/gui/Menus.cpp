@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "runtime/SysUtils.h"
+
 namespace {
 
 struct KeyName {
@@ -28,7 +30,7 @@ bool SameText(const std::wstring& a, const wchar_t* b) {
 
 std::wstring KeyToText(uint16_t key) {
     if ((key >= L'A' && key <= L'Z') || (key >= L'0' && key <= L'9')) return std::wstring(1, (wchar_t)key);
-    if (key >= VK_F1 && key <= VK_F12) return L"F" + std::to_wstring(key - VK_F1 + 1);
+    if (key >= VK_F1 && key <= VK_F12) return L"F" + IntToStr(key - VK_F1 + 1);
     for (const KeyName& k : KeyNames)
         if (k.Key == key) return k.Name;
     return L"";

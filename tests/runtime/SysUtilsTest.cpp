@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <utility>
+
 #include "runtime/SysUtils.h"
 
 namespace {
@@ -92,6 +95,41 @@ TEST(Floats, ShortestText) {
     EXPECT_EQ(FloatToStr(0.99999999999999999), L"1");
     DecimalSeparator comma(L',');
     EXPECT_EQ(FloatToStr(3.75), L"3,75");
+}
+
+// The digits come from the system's C library: the extremes of the range and the halfway cases read and
+// print exactly, and every double survives a trip through 17 digits.
+TEST(Floats, ExactAtTheEdgesOfTheRange) {
+    DecimalSeparator point(L'.');
+    double v = 0;
+    const std::pair<const wchar_t*, double> exact[] = {{L"1.7976931348623157e308", 1.7976931348623157e308},
+                                                       {L"2.2250738585072014E-308", 2.2250738585072014e-308},
+                                                       {L"4.9406564584124654e-324", 4.9406564584124654e-324},
+                                                       {L"9007199254740993", 9007199254740992.0},
+                                                       {L"9007199254740995", 9007199254740996.0},
+                                                       {L"0.30000000000000004", 0.1 + 0.2},
+                                                       {L"-0", -0.0}};
+    for (auto [text, value] : exact) {
+        ASSERT_TRUE(TryStrToFloat(text, v)) << text;
+        EXPECT_EQ(v, value) << text;
+    }
+    EXPECT_TRUE(std::signbit(v));
+    EXPECT_FALSE(TryStrToFloat(L"1.8e308", v));
+    EXPECT_EQ(FloatToStr(1.7976931348623157e308), L"1.79769313486232E308");
+    EXPECT_EQ(FloatToStr(4.9406564584124654e-324), L"4.94065645841247E-324");
+    EXPECT_EQ(FloatToStr(0.1 + 0.2), L"0.3");
+    EXPECT_EQ(FloatToStr(-1e-300), L"-1E-300");
+    EXPECT_EQ(Format(L"%.2f", 2.675), L"2.67");   // 2.67499999999999982236431605997495353221893310546875
+    EXPECT_EQ(Format(L"%.3f", 1.0005), L"1.000"); // 1.000499999999999944932605...
+}
+
+TEST(Integers, DecimalTextOfTheWholeRange) {
+    EXPECT_EQ(IntToStr(0), L"0");
+    EXPECT_EQ(IntToStr(INT64_MIN), L"-9223372036854775808");
+    EXPECT_EQ(IntToStr(INT64_MAX), L"9223372036854775807");
+    EXPECT_EQ(UIntToStr(UINT64_MAX), L"18446744073709551615");
+    EXPECT_EQ(Format(L"%d|%u|%d", INT64_MIN, (int64_t)-1, (int32_t)-7),
+              L"-9223372036854775808|18446744073709551615|-7");
 }
 
 TEST(Text, CaseTouchesAsciiLettersOnly) {
