@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "runtime/SysUtils.h"
 #include "runtime/gui/Application.h"
 
 const wchar_t* const AlignmentNames[3] = {L"taLeftJustify", L"taRightJustify", L"taCenter"};
@@ -211,7 +212,7 @@ void TWinControl::PublishFont() {
     std::wstring text;
     for (long v : {(long)lf.lfHeight, (long)lf.lfWeight, (long)lf.lfItalic, (long)lf.lfUnderline,
                    (long)lf.lfStrikeOut, (long)lf.lfCharSet, (long)lf.lfQuality})
-        text += std::to_wstring(v) + L" ";
+        text += IntToStr(v) + L" ";
     text += lf.lfFaceName;
     if (ATOM atom = GlobalAddAtomW(text.c_str())) SetPropW(FHandle, FontProp, (HANDLE)(uintptr_t)atom);
 }
