@@ -57,8 +57,9 @@ class Walk:
         path = self.session.screenshot(x11 or setup.x11, name)
         print("    screenshot %s" % path)
 
-    def page(self, setup, title, action):
+    def page(self, setup, title, action, shot):
         print("page: %s" % title)
+        self.shot(setup, shot)
         print("    %s" % action)
 
     def box(self, setup, name, answers, timeout=4):
@@ -68,10 +69,10 @@ class Walk:
         except AssertionError:
             return False
         print("box: %s" % caption)
+        self.shot(setup, name, x11)
         for line in text.splitlines():
             if line.strip():
                 print("    | %s" % line)
-        self.shot(setup, name, x11)
         for answer in answers:
             try:
                 setup.answer(answer)
@@ -135,40 +136,33 @@ class Walk:
         seen.add(key)
         if key == "language":
             chosen = next(x.text for x in c.values() if x.name.startswith("Lang_") and x.checked)
-            self.shot(setup, key)
-            self.page(setup, title, "kept %s, clicked %s" % (chosen, self.text(c, "btnNext")))
+            self.page(setup, title, "kept %s, clicked %s" % (chosen, self.text(c, "btnNext")), key)
             setup.click("btnNext")
         elif key == "licence":
-            self.shot(setup, key)
             self.page(setup, title, "ticked '%s', clicked %s" % (self.text(c, "cbAcceptEULA"),
-                                                               self.text(c, "btnNext")))
+                                                               self.text(c, "btnNext")), key)
             if not c["cbAcceptEULA"].checked:
                 setup.click("cbAcceptEULA")
             setup.click("btnNext")
         elif key == "choice":
-            self.shot(setup, key)
             ticked = [self.text(c, n) for n in ("cbDesktopLink", "cbTaskbarPin", "cbRunAfterInstall")
                       if n in c and c[n].checked]
             self.page(setup, title, "kept '%s' (%s), clicked %s" % (
                 self.text(c, "rbInstall" if c["rbInstall"].checked else "rbDownload"),
-                ", ".join(ticked) or "no option ticked", self.text(c, "btnNext")))
+                ", ".join(ticked) or "no option ticked", self.text(c, "btnNext")), key)
             setup.click("btnNext")
             self.box(setup, "size-question", ("yes", "ok"))
         elif key == "uninstall-choice":
-            self.shot(setup, key)
             button = next((n for n in ("btnUninstall", "btnUninstallBeta") if n in c and c[n].enabled), "btnNext")
-            self.page(setup, title, "clicked %s" % self.text(c, button))
+            self.page(setup, title, "clicked %s" % self.text(c, button), key)
             setup.click(button)
         elif key.startswith("progress-"):
-            self.shot(setup, "progress")
-            self.page(setup, title or self.text(c, "lbText4") or "progress", "waited")
+            self.page(setup, title or self.text(c, "lbText4") or "progress", "waited", "progress")
         elif key == "prepare":
-            self.shot(setup, key)
-            self.page(setup, self.text(c, "lbPrepareText"), "waited")
+            self.page(setup, self.text(c, "lbPrepareText"), "waited", key)
         else:
-            self.shot(setup, "last-page")
             self.page(setup, self.text(c, "lbSadText") or self.text(c, "lbText5").splitlines()[0],
-                      "clicked %s" % self.text(c, "btnNext"))
+                      "clicked %s" % self.text(c, "btnNext"), "last-page")
             setup.click("btnNext")
         return key
 
