@@ -48,6 +48,8 @@ stop_all() {
   wine_env_stop
 }
 trap stop_all EXIT
+# Commands that may run long are waited for with "wait", which a Ctrl-C interrupts at once (a program that
+# handles the signal itself would otherwise swallow it).
 trap 'echo; echo "Interrupted: every program of the prefix is ended"; exit 130' INT TERM
 
 internet_settings='HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings'
@@ -104,12 +106,17 @@ echo "ZorvexSetup.exe runs on display $DISPLAY (take a look with: import -displa
 set +e
 if [ -n "$walk" ]; then
   wine "$BUILD_DIR/app/ZorvexSetup.exe" "$@" >"$run_dir/setup.out" 2>&1 &
-  python3 "$root/scripts/walk.py" --shots "$run_dir/shots" -- "$@"
-  walked=$?
+  setup=$!
+  python3 "$root/scripts/walk.py" --shots "$run_dir/shots" -- "$@" &
   wait $!
+  walked=$?
+  # A walk that lost its way leaves the window to nobody.
+  [ $walked -eq 0 ] || wineserver -k
+  wait $setup
   rc=$?
 else
-  wine "$BUILD_DIR/app/ZorvexSetup.exe" "$@"
+  wine "$BUILD_DIR/app/ZorvexSetup.exe" "$@" &
+  wait $!
   rc=$?
 fi
 set -e

@@ -9,7 +9,8 @@
 # - Wine's own fonts (Tahoma with its Cyrillic letters, Marlett for the title bar's buttons, MS Sans Serif ...).
 #   This Wine looks for them under a data folder path with ".." in it, which it cannot open: without the
 #   explicit font path the title bars draw their buttons as the letters "0 1 r" and Tahoma is stood in for.
-# - "Segoe UI", which no free font package has, is replaced by a font of similar widths (see below).
+# - "Segoe UI", which no free font package has, is replaced by Wine's Tahoma, a sans serif of similar widths
+#   that has the Cyrillic letters (tests/e2e/test_texts_fit.py measures every text in it).
 # - No window manager: without "Managed"="N" Wine waits two seconds at the end of each GUI process.
 # A prefix made under an older configuration is made anew: bump the version with every change.
 WINE_ENV_PREFIX_CONFIG=2
@@ -47,12 +48,14 @@ wine_env_start() {
 
 # Waits until every program in the prefix has ended (at most TIMEOUT seconds when given; 1 when they still
 # run then). Needs a server that is not persistent (wine_env_start ... until-programs-end).
+# The wait is a background job waited for, so that a trap of the caller runs at once on a signal.
 wine_env_wait_programs() {
   if [ -n "${1:-}" ]; then
-    timeout "$1" wineserver -w
+    timeout "$1" wineserver -w &
   else
-    wineserver -w
+    wineserver -w &
   fi
+  wait $!
 }
 
 # The folder of Wine's own fonts (Debian's fonts-wine).
@@ -74,6 +77,7 @@ wine_env_make_prefix() {
   wine wineboot -i >/dev/null 2>&1 </dev/null
   wineserver -w
   reg=$(mktemp "${TMPDIR:-/tmp}/zrx-prefix-XXXXXX.reg")
+  # One .reg file: one start of Wine for all the values.
   printf '%s\r\n' 'REGEDIT4' '' \
     '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' '"Managed"="N"' '' \
     '[HKEY_CURRENT_USER\Software\Wine\Fonts]' "\"Path\"=\"Z:${fonts//\//\\\\}\"" '' \
@@ -88,7 +92,8 @@ _wine_env_start_xvfb() {
   local n
   for n in $(seq 90 190); do
     [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    # A session of its own: a Ctrl-C in the terminal reaches the caller, which ends the display last.
+    setsid Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
     _WINE_ENV_XVFB_PID=$!
     local i
     for i in $(seq 1 100); do

@@ -116,6 +116,17 @@ class TextsFit(zrx_e2e.ZrxTestCase):
             setup.click("btnNext")
             self.assertEqual(setup.wait_exit(), 0)
 
+    def test_the_prefix_has_wines_own_fonts(self):
+        # Marlett draws the title bar's buttons (else they show as "0 1 r"); Tahoma has the Cyrillic letters.
+        listed = self.session.wine(["reg", "query", r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts"])
+        fonts = {}
+        for line in listed.stdout.decode("utf-8", "replace").splitlines():
+            name, _, path = line.strip().partition("    REG_SZ    ")
+            fonts[name] = path
+        for font in ("Marlett (TrueType)", "Tahoma (TrueType)", "Tahoma Bold (TrueType)"):
+            path = fonts.get(font)
+            self.assertTrue(path and os.path.isfile(self.unix_path(path)), "%s: %s" % (font, path))
+
     def test_a_caption_longer_than_its_control_is_named(self):
         server = self.start_server()
         with open(os.path.join(self.source, "resources", "Lang_en_GB.xml"), encoding="utf-8-sig") as f:

@@ -4,7 +4,9 @@ measured in its own font by the driver ("texts") against the room the control gi
     import texts
     texts.check(case, setup, "choice-en_GB-main")   # screenshot <build>/screenshots/fits-<name>.png, then
                                                      # fails naming every text that does not fit
-    texts.extents(case, setup) -> [Extent(name, cls, w, h, need_w, need_h, face, text)]
+    texts.extents(case, setup) -> [Extent(name, cls, w, h, need_w, need_h, face, room, text)]
+        (room: from the control's left edge to its parent's right edge: a label that sizes itself to its text
+        fits itself, but must not run out of the window)
     texts.misfits(extents) -> the extents that do not fit, known ones left out
 
 KNOWN lists texts that cannot fit a control whose size the window fixes, in any font the prefix offers:
@@ -12,24 +14,24 @@ KNOWN lists texts that cannot fit a control whose size the window fixes, in any 
 """
 import collections
 
-Extent = collections.namedtuple("Extent", "name cls w h need_w need_h face text")
+Extent = collections.namedtuple("Extent", "name cls w h need_w need_h face room text")
 
 KNOWN = {}
 
 
 def extents(case, setup):
     lines = setup._driver(["texts"], 30)
-    return [Extent(f[0], f[1], int(f[2]), int(f[3]), int(f[4]), int(f[5]), f[6], f[7]) for f in lines]
+    return [Extent(f[0], f[1], int(f[2]), int(f[3]), int(f[4]), int(f[5]), f[6], int(f[7]), f[8]) for f in lines]
 
 
 def misfits(found):
     return [e for e in found if (e.name, e.text) not in KNOWN and
-            (not e.face or e.need_w > e.w or e.need_h > e.h)]
+            (not e.face or e.need_w > min(e.w, e.room) or e.need_h > e.h)]
 
 
 def describe(e):
-    return "%s (%s, font %s): needs %d x %d, has %d x %d: %r" % (e.name or "?", e.cls, e.face or "unknown",
-                                                                  e.need_w, e.need_h, e.w, e.h, e.text)
+    return "%s (%s, font %s): needs %d x %d, has %d x %d (%d up to the window's edge): %r" % (
+        e.name or "?", e.cls, e.face or "unknown", e.need_w, e.need_h, e.w, e.h, e.room, e.text)
 
 
 def check(case, setup, name):

@@ -97,8 +97,13 @@ void PrintTextExtents(HWND Top) {
         }
         SelectObject(dc, old);
         if (font) DeleteObject(font);
+        // A label that sizes itself to its text always fits itself: the room up to its parent's right edge
+        // tells whether it runs out of the window.
+        RECT parent{};
+        GetClientRect(GetParent(c.Wnd), &parent);
         WriteLine({c.Name, c.Class, std::to_wstring(client.right), std::to_wstring(client.bottom),
-                   std::to_wstring(need.cx), std::to_wstring(need.cy), font ? face : L"", c.Text});
+                   std::to_wstring(need.cx), std::to_wstring(need.cy), font ? face : L"",
+                   std::to_wstring(parent.right - c.Bounds.left), c.Text});
     }
     DeleteDC(dc);
 }

@@ -17,7 +17,8 @@ commands:
                               name class parent x y w h visible enabled checked value text
   control NAME|CAPTION        prints the line of that control (no waiting)
   texts                       prints one line per visible label, check box, radio button and button:
-                              name class w h needed-w needed-h font-face text (measured in its own font)
+                              name class w h needed-w needed-h font-face room text (measured in its own
+                              font; room: from its left edge to its parent's right edge)
   wait NAME|CAPTION [--text T] [--contains T] [--enabled 0|1] [--visible 0|1] [--checked 0|1] [--exists]
                    [--gone]   waits until the control is visible (or as given; --exists: hidden or not, --gone:
                               missing or hidden); prints its line
