@@ -37,7 +37,7 @@ class HostileLanguageFile(zrx_e2e.ZrxTestCase):
 
     def launch_with(self, lang_xml, case):
         """The setup with this Lang_en_GB.xml on the servers, taken to its licence page."""
-        server = self.start_server()
+        server = self.start_server(size="1.2")  # the size the questions below show
         for base in ("main", "mirror"):
             server.put(base, "Lang_en_GB.xml", lang_xml.encode("utf-8"))
         self.case = case
