@@ -1,7 +1,6 @@
 #include "runtime/gui/WebBrowser.h"
 
 #include <algorithm>
-#include <cctype>
 #include <windows.h>
 #include <richedit.h>
 

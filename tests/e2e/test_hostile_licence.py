@@ -20,6 +20,7 @@ CASES = [
     ("250,000 times '& '", b"& " * 250000, "& & &"),
     ("one word of 500,000 letters", b"w" * 500000, "www"),
     ("UTF-16 big-endian", utf16_be("Licence terms \u0416"), "Licence terms \u0416"),
+    ("nesting of every kind", b"<b><i><u><em><h3><div><ul><li>y" * 20000, "y"),
 ]
 
 
