@@ -156,6 +156,8 @@ class Walk:
             button = next((n for n in ("btnUninstall", "btnUninstallBeta") if n in c and c[n].enabled), "btnNext")
             self.page(setup, title, "clicked %s" % self.text(c, button), key)
             setup.click(button)
+            if button == "btnNext":
+                return "last"  # nothing installed: Exit ends the road
         elif key.startswith("progress-"):
             self.page(setup, title or self.text(c, "lbText4") or "progress", "waited", "progress")
         elif key == "prepare":
