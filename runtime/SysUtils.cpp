@@ -356,6 +356,18 @@ std::wstring Trim(std::wstring_view S) {
     return std::wstring(S.substr(b, e - b));
 }
 
+std::wstring StringReplace(std::wstring_view S, std::wstring_view From, std::wstring_view To) {
+    std::wstring out;
+    size_t at = From.empty() ? std::wstring_view::npos : S.find(From), from = 0;
+    if (at == std::wstring_view::npos) return std::wstring(S);
+    out.reserve(S.size());
+    for (; at != std::wstring_view::npos; at = S.find(From, from)) {
+        out.append(S.substr(from, at - from)).append(To);
+        from = at + From.size();
+    }
+    return out.append(S.substr(from));
+}
+
 // Format
 
 std::wstring Format(std::wstring_view Fmt, std::initializer_list<TVarRec> Args) {
@@ -375,13 +387,13 @@ std::wstring Format(std::wstring_view Fmt, std::initializer_list<TVarRec> Args) 
         if (i < Fmt.size() && Fmt[i] == L'*') {
             ++i;
             const TVarRec& a = take();
-            if (a.Kind() != TVarRec::vkInteger) invalid();
+            if (a.Kind() != TVarRec::vkInteger || a.Int() > MaxFormatWidth) invalid();
             return (int)a.Int();
         }
         if (i >= Fmt.size() || Fmt[i] < L'0' || Fmt[i] > L'9') return -1;
         int v = 0;
         for (; i < Fmt.size() && Fmt[i] >= L'0' && Fmt[i] <= L'9'; ++i)
-            v = std::min(v * 10 + (Fmt[i] - L'0'), 1 << 20);
+            if ((v = v * 10 + (Fmt[i] - L'0')) > MaxFormatWidth) invalid();
         return v;
     };
     for (size_t i = 0; i < Fmt.size();) {

@@ -61,6 +61,8 @@ bool SameText(std::wstring_view S1, std::wstring_view S2);
 int CompareStr(std::wstring_view S1, std::wstring_view S2);
 // Without the control characters and blanks (units up to U+0020) at both ends.
 std::wstring Trim(std::wstring_view S);
+// Every occurrence of From (not empty) replaced by To, left to right, in one pass: time linear in the text.
+std::wstring StringReplace(std::wstring_view S, std::wstring_view From, std::wstring_view To);
 
 // One argument of Format.
 class TVarRec {
@@ -93,12 +95,15 @@ private:
 };
 
 // Fills a format: "%" [index ":"] ["-"] [width] ["." precision] type, where index, width and precision
-// may be "*" (taken from the arguments) and "%%" is a percent sign. Types, in either case:
+// may be "*" (taken from the arguments) and "%%" is a percent sign. Index, width and precision go up to
+// MaxFormatWidth; a larger one makes the format invalid (formats come from language files, and a width
+// is never worth megabytes of blanks). Types, in either case:
 // d (integer; precision = minimum digits), u (unsigned), x (upper-case hexadecimal; precision = minimum
 // digits), s (text or character; precision = maximum length), f (fixed point; precision = decimals,
 // default 2, with the global decimal separator), g (as FloatToStr; precision = significant digits).
 // Raises EConvertError "Format '%s' invalid or incompatible with argument" or "No argument for format '%s'".
 std::wstring Format(std::wstring_view Fmt, std::initializer_list<TVarRec> Args);
+constexpr int MaxFormatWidth = 1024;
 template <class... TArgs> std::wstring Format(std::wstring_view Fmt, const TArgs&... Args) {
     return Format(Fmt, {TVarRec(Args)...});
 }

@@ -24,12 +24,6 @@ bool IsClassNamed(const TObject* Obj, const std::wstring& ClassName) {
     return false;
 }
 
-std::wstring ReplaceAll(std::wstring S, const std::wstring& From, const std::wstring& To) {
-    for (size_t at = S.find(From); at != std::wstring::npos; at = S.find(From, at + To.size()))
-        S.replace(at, From.size(), To);
-    return S;
-}
-
 // An enumeration's ordinal from its number or value name; -1 when the text is neither.
 int64_t EnumOrdinal(const TPropInfo* Prop, const std::wstring& Text) {
     int64_t n = StrToIntDef(Text, 0);
@@ -121,7 +115,7 @@ bool TBaseXMLTranslator::InSkipList(const TObject* Obj, const std::wstring& Prop
 }
 
 std::wstring TBaseXMLTranslator::DoAnalyseSrt(const std::wstring& Value) {
-    std::wstring s = ReplaceAll(Value, L"\\n", L"\r\n");
+    std::wstring s = StringReplace(Value, L"\\n", L"\r\n");
     if (OnAnalyseSrt) OnAnalyseSrt(s);
     return s;
 }

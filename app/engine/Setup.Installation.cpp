@@ -115,13 +115,15 @@ void CInstallation::Main() {
 }
 
 void CInstallation::TranslateWindow(const std::wstring& FileName) {
+    // A language file that cannot be read or applied is treated as one that did not arrive: the window goes
+    // back to its built-in language, also where the broken file had already changed some texts. The pages
+    // read their texts by index, so a file that leaves any of them out cannot be applied either.
     try {
         CTranslator::Work(MainWindow, FileName, false);
-    } catch (const Exception&) {
-        // A language file that cannot be read or applied is treated as one that did not arrive: the window
-        // goes back to its built-in language, also where the broken file had already changed some texts.
-        CTranslator::Work(MainWindow, L"Lang_" + UILanguage, true);
+        if (MainWindow->HasAllTexts()) return;
+    } catch (const std::exception&) {
     }
+    CTranslator::Work(MainWindow, L"Lang_" + UILanguage, true);
 }
 
 void CInstallation::CountAtBitLy() {

@@ -5,17 +5,18 @@
 
 #include "app/Setup.Application.h"
 #include "runtime/Streams.h"
+#include "runtime/SysUtils.h"
 #include "runtime/gui/Forms.h"
 #include "xml/XMLTranslatorUnit.h"
-
-static void ReplaceAll(std::wstring& S, const std::wstring& From, const std::wstring& To) {
-    for (size_t at = S.find(From); at != std::wstring::npos; at = S.find(From, at + To.size()))
-        S.replace(at, From.size(), To);
-}
 
 void CTranslator::Work(TCustomForm* AWindow, const std::wstring& AFileName, bool bFromResource) {
     auto translator = std::make_unique<TXMLTranslator>();
     translator->OnAnalyseSrt = DoAnalyseString;
+    // A language file gives texts: it may neither hide, disable, move nor resize the window, nor take away
+    // its frame and close box, which would leave the user a window that cannot be closed.
+    for (const wchar_t* prop : {L"Visible", L"Enabled", L"Left", L"Top", L"Width", L"Height", L"ClientWidth",
+                                L"ClientHeight", L"BorderStyle", L"BorderIcons"})
+        translator->SkipProperty(TCustomForm::StaticClass(), prop);
     if (bFromResource) {
         TResourceStream stream(HInstance(), AFileName, (const wchar_t*)RT_RCDATA);
         translator->Translate(&stream, AWindow);
@@ -25,8 +26,8 @@ void CTranslator::Work(TCustomForm* AWindow, const std::wstring& AFileName, bool
 }
 
 void CTranslator::DoAnalyseString(std::wstring& Value) {
-    ReplaceAll(Value, L"$AppName$", IsBetaStream ? L"Zorvex BETA" : L"Zorvex");
-    ReplaceAll(Value, L"$BuildWith$", L"Quellpack");
+    Value = StringReplace(Value, L"$AppName$", IsBetaStream ? L"Zorvex BETA" : L"Zorvex");
+    Value = StringReplace(Value, L"$BuildWith$", L"Quellpack");
 }
 
 std::wstring GetLocaleString(uint32_t ID, uint32_t LocaleType) {

@@ -109,7 +109,7 @@ void TMainWindow::ConfirmInstallClick(TObject*) {
     TExSimpleXML xml;
     xml.LoadXMLFile(manifest);
     const std::wstring size = XMLGetChildValue(xml.Root(), L"size", L"7.1");
-    if (TApplicationHelper::AskYesNo(Handle(), IS(10), Format(IS(11), size), MB_ICONQUESTION)) {
+    if (TApplicationHelper::AskYesNo(Handle(), IS(10), FormatIS(11, {size}), MB_ICONQUESTION)) {
         PageChoice = L"CustomizedInstall";
         PageDone = true;
     }

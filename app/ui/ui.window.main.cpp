@@ -51,6 +51,37 @@ std::wstring TMainWindow::US(int Index) const {
     return UninstallStrings->Lines()->Get(Index);
 }
 
+TVirtualStringList* TMainWindow::TextList(int Which) const {
+    TVirtualStringList* const lists[3] = {InstallStrings, UninstallStrings, Shortcuts};
+    return lists[Which];
+}
+
+static std::wstring FormatLangText(const std::wstring& Text, const std::wstring& BuiltIn,
+                                   std::initializer_list<TVarRec> Args) {
+    try {
+        if (Text.size() <= TMainWindow::MaxFormatText) {
+            std::wstring s = Format(Text, Args);
+            if (s.size() <= TMainWindow::MaxFormatText) return s;
+        }
+    } catch (const EConvertError&) {
+        // The built-in line serves instead.
+    }
+    return Format(BuiltIn, Args);
+}
+
+std::wstring TMainWindow::FormatIS(int Index, std::initializer_list<TVarRec> Args) const {
+    return FormatLangText(IS(Index), FBuiltIn[0]->Get(Index), Args);
+}
+std::wstring TMainWindow::FormatUS(int Index, std::initializer_list<TVarRec> Args) const {
+    return FormatLangText(US(Index), FBuiltIn[1]->Get(Index), Args);
+}
+
+bool TMainWindow::HasAllTexts() const {
+    for (int i = 0; i < 3; ++i)
+        if (TextList(i)->Lines()->Count() < FBuiltIn[i]->Count()) return false;
+    return true;
+}
+
 void TMainWindow::SetOwnLabelFont(TLabel* Label, int Size) {
     Label->Font()->SetSize(Size);
     Label->Font()->SetQuality(fqClearTypeNatural);
@@ -67,6 +98,10 @@ std::unique_ptr<TGIFImage> LoadGifFromResource(const std::wstring& Name) {
 void TMainWindow::FormCreate(TObject*) {
     const int CW = ClientWidth(), CH = ClientHeight();
     CTranslator::Work(this, L"Lang_" + UILanguage, true);
+    for (int i = 0; i < 3; ++i) {
+        FBuiltIn[i] = std::make_unique<TStringList>();
+        FBuiltIn[i]->Assign(TextList(i)->Lines());
+    }
 
     {
         TPngImage png;

@@ -6,6 +6,8 @@
 
 #include "app/core/Setup.Core.h"
 #include "net/Setup.Network.h"
+#include "runtime/StringLists.h"
+#include "runtime/SysUtils.h"
 #include "runtime/gui/ExtCtrls.h"
 #include "runtime/gui/Forms.h"
 #include "runtime/gui/StdCtrls.h"
@@ -93,8 +95,21 @@ public:
     // Line Index of InstallStrings / UninstallStrings; an index the language file did not create raises.
     std::wstring IS(int Index) const;
     std::wstring US(int Index) const;
+    // The same line applied as a format to Args. A language file's line that Format refuses, or that is or
+    // becomes longer than MaxFormatText, gives way to the built-in language's line.
+    std::wstring FormatIS(int Index, std::initializer_list<TVarRec> Args) const;
+    std::wstring FormatUS(int Index, std::initializer_list<TVarRec> Args) const;
+    static constexpr size_t MaxFormatText = 4096;
+    // Whether the three lists hold at least the lines of the built-in language, which the pages read.
+    bool HasAllTexts() const;
     // A label's own font: Size points, ClearType natural, "Segoe UI" on Windows 6.0 or later.
     static void SetOwnLabelFont(TLabel* Label, int Size);
+
+private:
+    // The lines of the built-in language, kept when the window is made: InstallStrings, UninstallStrings
+    // and Shortcuts.
+    std::unique_ptr<TStringList> FBuiltIn[3];
+    TVirtualStringList* TextList(int Which) const;
 };
 
 extern TMainWindow* MainWindow;

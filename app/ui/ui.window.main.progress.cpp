@@ -36,7 +36,7 @@ struct TProgressRecord {
         PB->SetPosition(int32_t(units > INT32_MAX ? INT32_MAX : units));
     }
     void ShowCount(int64_t Bytes) {
-        lbText4->SetCaption(Format(Self->IS(13), Megabytes(Bytes), Megabytes(Maximum)));
+        lbText4->SetCaption(Self->FormatIS(13, {Megabytes(Bytes), Megabytes(Maximum)}));
     }
 
     void WorkBegin(int64_t Total) {

@@ -12,7 +12,7 @@ void TMainWindow::page_UninstallFirstPage(bool bCanUninstall, bool bShowBetaButt
     // The product names are the program's own, not the translated placeholder.
     auto* uninstall = AddControl<TButton>(L"btnUninstall");
     uninstall->SetBounds(234, 156, 151, 55);
-    uninstall->SetCaption(Format(US(3), {L"Zorvex"}));
+    uninstall->SetCaption(FormatUS(3, {L"Zorvex"}));
     uninstall->Font()->SetSize(12);
     uninstall->SetEnabled(bCanUninstall);
     uninstall->OnClick = [this](TObject* Sender) { UninstallClick(Sender); };
@@ -20,7 +20,7 @@ void TMainWindow::page_UninstallFirstPage(bool bCanUninstall, bool bShowBetaButt
     if (!bShowBetaButton) return;
     auto* beta = AddControl<TButton>(L"btnUninstallBeta");
     beta->SetBounds(234, 219, 151, 42);
-    beta->SetCaption(Format(US(3), {L"Zorvex BETA"}));
+    beta->SetCaption(FormatUS(3, {L"Zorvex BETA"}));
     beta->Font()->SetSize(10);
     beta->OnClick = [this](TObject* Sender) { UninstallBetaClick(Sender); };
 }

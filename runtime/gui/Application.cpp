@@ -136,6 +136,9 @@ int RunProgram(const std::function<void()>& Body) {
         module = module.substr(module.find_last_of(L"\\/:") + 1);
         std::wstring text = L"Exception " + className + L" in module " + module + L".\r\n" + message;
         if (!message.empty() && message.back() > L'.') text += L'.';
+        // The run is over: its windows go first, so that the box is all that is left to close, rather than
+        // standing beside a window that it disables and that can then no longer be closed.
+        Application->DestroyComponents();
         MessageBoxW(nullptr, text.c_str(), L"Application Error", MB_OK | MB_ICONSTOP | MB_TASKMODAL);
         return 1;
     }

@@ -14,16 +14,21 @@ static const wchar_t ClassProp[] = L"ComponentClass";
 
 // TControl
 
+// Positions and sizes as window coordinates hold them.
+constexpr int MaxCoordinate = 32767;
+
 ZRX_PUBLISH(TControl, TComponent,
             TPropInfo{
                 .Name = L"Name",
                 .Kind = tkUString,
                 .GetStr = [](TObject* o) -> std::wstring { return static_cast<TControl*>(o)->Name(); },
                 .SetStr = [](TObject* o, const std::wstring& v) { static_cast<TControl*>(o)->SetName(v); }},
-            ZRX_PROP_INT(TControl, Left), ZRX_PROP_INT(TControl, Top), ZRX_PROP_INT(TControl, Width),
-            ZRX_PROP_INT(TControl, Height), ZRX_PROP_STR(TControl, Caption), ZRX_PROP_STR(TControl, Hint),
-            ZRX_PROP_BOOL(TControl, Visible), ZRX_PROP_BOOL(TControl, Enabled), ZRX_PROP_INT(TControl, Color),
-            ZRX_PROP_BOOL(TControl, ParentFont), ZRX_PROP_OBJ(TControl, Font))
+            ZRX_PROP_INT_IN(TControl, Left, -MaxCoordinate, MaxCoordinate),
+            ZRX_PROP_INT_IN(TControl, Top, -MaxCoordinate, MaxCoordinate),
+            ZRX_PROP_INT_IN(TControl, Width, 0, MaxCoordinate),
+            ZRX_PROP_INT_IN(TControl, Height, 0, MaxCoordinate), ZRX_PROP_STR(TControl, Caption),
+            ZRX_PROP_STR(TControl, Hint), ZRX_PROP_BOOL(TControl, Visible), ZRX_PROP_BOOL(TControl, Enabled),
+            ZRX_PROP_INT(TControl, Color), ZRX_PROP_BOOL(TControl, ParentFont), ZRX_PROP_OBJ(TControl, Font))
 
 TControl::TControl(TComponent* AOwner) : TComponent(AOwner), FFont(std::make_unique<TFont>()) {
     FFont->OnChange = [this](TObject*) {

@@ -19,8 +19,8 @@ static const wchar_t* const BorderIconNames[] = {L"biSystemMenu", L"biMinimize",
 static const wchar_t* const PositionNames[] = {L"poDesigned",        L"poDefault",      L"poDefaultPosOnly",
                                                L"poDefaultSizeOnly", L"poScreenCenter", L"poDesktopCenter"};
 
-ZRX_PUBLISH(TCustomForm, TWinControl, ZRX_PROP_INT(TCustomForm, ClientWidth),
-            ZRX_PROP_INT(TCustomForm, ClientHeight),
+ZRX_PUBLISH(TCustomForm, TWinControl, ZRX_PROP_INT_IN(TCustomForm, ClientWidth, 0, 32767),
+            ZRX_PROP_INT_IN(TCustomForm, ClientHeight, 0, 32767),
             ZRX_PROP_ENUM(TCustomForm, BorderStyle, BorderStyleNames),
             ZRX_PROP_SET(TCustomForm, BorderIcons, BorderIconNames),
             ZRX_PROP_ENUM(TCustomForm, Position, PositionNames), ZRX_PROP_BOOL(TCustomForm, KeyPreview))

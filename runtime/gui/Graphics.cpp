@@ -23,9 +23,10 @@ static const wchar_t* const FontQualityNames[] = {L"fqDefault",         L"fqDraf
                                                   L"fqNonAntialiased",  L"fqAntialiased", L"fqClearType",
                                                   L"fqClearTypeNatural"};
 
-ZRX_PUBLISH(TFont, TPersistent, ZRX_PROP_INT(TFont, Color), ZRX_PROP_INT(TFont, Height),
-            ZRX_PROP_STR(TFont, Name), ZRX_PROP_INT(TFont, Size), ZRX_PROP_SET(TFont, Style, FontStyleNames),
-            ZRX_PROP_ENUM(TFont, Quality, FontQualityNames))
+// A font height or size beyond a thousand (pixels or points) fills no window.
+ZRX_PUBLISH(TFont, TPersistent, ZRX_PROP_INT(TFont, Color), ZRX_PROP_INT_IN(TFont, Height, -1000, 1000),
+            ZRX_PROP_STR(TFont, Name), ZRX_PROP_INT_IN(TFont, Size, -1000, 1000),
+            ZRX_PROP_SET(TFont, Style, FontStyleNames), ZRX_PROP_ENUM(TFont, Quality, FontQualityNames))
 
 TFont::TFont() = default;
 

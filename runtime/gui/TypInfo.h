@@ -73,6 +73,16 @@ public:                                                                         
         .GetOrd = [](TObject* o) -> int64_t { return static_cast<T*>(o)->P(); },                             \
         .SetOrd = [](TObject* o, int64_t v) { static_cast<T*>(o)->Set##P((int)v); }                          \
     }
+// An integer that a language file may set only within Lo..Hi; a value outside is ignored, as for
+// enumerations.
+#define ZRX_PROP_INT_IN(T, P, Lo, Hi)                                                                        \
+    TPropInfo {                                                                                              \
+        .Name = L## #P, .Kind = tkInteger,                                                                   \
+        .GetOrd = [](TObject* o) -> int64_t { return static_cast<T*>(o)->P(); },                             \
+        .SetOrd = [](TObject* o, int64_t v) {                                                                \
+            if (v >= (Lo) && v <= (Hi)) static_cast<T*>(o)->Set##P((int)v);                                  \
+        }                                                                                                    \
+    }
 #define ZRX_PROP_BOOL(T, P)                                                                                  \
     TPropInfo {                                                                                              \
         .Name = L## #P, .Kind = tkEnumeration, .ValueNames = BooleanNames, .ValueCount = 2,                  \

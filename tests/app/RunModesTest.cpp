@@ -247,6 +247,31 @@ TEST_F(RunModes, TheRealProgramShowsItsWindowAndCleansUpWhenItIsClosed) {
     EXPECT_TRUE(DirectoryExists(Temp + L"Zorvex Setup"));
 }
 
+// An error that escapes the run while the window is up (here: no usable temporary folder for the working
+// folder): the window goes before the error box, so the box is all there is to close, and closing it ends
+// the process. Before, the box stood beside a window that it had disabled and that could not be closed.
+TEST_F(RunModes, AnErrorThatEscapesTheWindowLeavesOnlyItsBoxToClose) {
+    TFile::Copy(TApplicationHelper::GetExeDir() + L"..\\..\\app\\ZorvexSetup.exe", Bin + L"ZorvexSetup.exe",
+                true);
+    const std::wstring tooLong = Temp + std::wstring(300, L'x') + L"\\";
+    bool windowBesideTheBox = true;
+    TDialogDriver user(
+        IDOK,
+        [&](HWND) {
+            FindWindowOf find;
+            EnumWindows(FindSetupWindow, (LPARAM)&find);
+            windowBesideTheBox = find.Found != nullptr;
+        },
+        true);
+    TProcessResult r =
+        RunProcess(L"\"" + Bin + L"ZorvexSetup.exe\"", {{L"TMP", tooLong}, {L"TEMP", tooLong}});
+    ASSERT_TRUE(user.Finish());
+    EXPECT_FALSE(r.TimedOut);
+    EXPECT_EQ(r.ExitCode, 1u);
+    EXPECT_NE(user.Texts().find(L"temporary folder"), std::wstring::npos) << user.Texts();
+    EXPECT_FALSE(windowBesideTheBox);
+}
+
 namespace {
 // The switch probe's answers for Names, run with Args.
 std::string Switches(const std::wstring& Names, const std::wstring& Args) {

@@ -55,6 +55,8 @@ TestServer:
 Setup (one launched process; every wait takes timeout= in seconds and fails the test naming what it waited
 for and what the window showed instead):
     pid, hwnd, x11 (the X window id); wait_window()
+    window() -> Window(caption, x, y, w, h, visible, enabled, closable) of the main window now (closable: a
+                             title bar with a close box)
     peak_mb                  the process's peak resident memory in MB so far (sampled while it runs, kept after
                              its end; 0 until the process is seen)
     controls(all=False) -> [Control(name, cls, parent, x, y, w, h, visible, enabled, checked, value, text)]
@@ -94,6 +96,7 @@ import make_sample  # noqa: E402
 SERVER_SCRIPT = os.path.join(SOURCE, "tests", "server", "zrx_test_server.py")
 
 Control = collections.namedtuple("Control", "name cls parent x y w h visible enabled checked value text")
+Window = collections.namedtuple("Window", "caption x y w h visible enabled closable")
 Request = collections.namedtuple("Request", "line host agent referer status")
 
 
@@ -380,6 +383,10 @@ class Setup:
         line = self.case.session.driver_lines(["window"] + target, timeout=timeout)[0]
         self.hwnd, self.pid, self.x11 = line[1], line[2], int(line[3])
         return self
+
+    def window(self):
+        f = self._driver(["window"], 30)[0]
+        return Window(f[4], *(int(v) for v in f[5:9]), *(v == "1" for v in f[9:12]))
 
     def controls(self, all=False):
         return [parse_control(f) for f in self._driver(["controls"] + (["--all"] if all else []), 30)]

@@ -200,6 +200,100 @@ TEST_F(Window, NoInternetPageExplainsAndLinksTheSite) {
     EXPECT_EQ(PageChoice, L"Terminate");
 }
 
+namespace {
+// A language file of the window's own element with these attributes and this body, written to a file.
+std::wstring LanguageFile(const std::wstring& Attributes, const std::wstring& Body) {
+    wchar_t dir[MAX_PATH];
+    GetTempPathW(MAX_PATH, dir);
+    const std::wstring path = std::wstring(dir) + L"zrx-hostile-lang.xml";
+    const std::wstring xml = L"<?xml version=\"1.0\" encoding=\"UTF-8\"?><Translation><MainWindow " +
+                             Attributes + L">" + Body + L"</MainWindow></Translation>";
+    std::string utf8(xml.size() * 3, '\0');
+    utf8.resize(WideCharToMultiByte(CP_UTF8, 0, xml.data(), (int)xml.size(), utf8.data(), (int)utf8.size(),
+                                    nullptr, nullptr));
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(h, utf8.data(), (DWORD)utf8.size(), &written, nullptr);
+    CloseHandle(h);
+    return path;
+}
+} // namespace
+
+// A language file gives texts. What would hide, disable, move or unframe the window is passed over, and a
+// number out of range is ignored as an enumeration's is, while the rest of the file applies.
+TEST_F(Window, ALanguageFileCannotTakeTheWindowAwayFromTheUser) {
+    auto w = Make();
+    RECT before;
+    GetWindowRect(w->Handle(), &before);
+    const int fontHeight = w->btnNext->Font()->Height();
+    CTranslator::Work(w.get(),
+                      LanguageFile(L"Caption='Hostile' Visible='False' Enabled='0' BorderStyle='bsNone' "
+                                   L"BorderIcons='[]' Left='-32000' Top='-32000' ClientWidth='1' "
+                                   L"ClientHeight='1' Width='1' Height='1'",
+                                   L"<btnNext Left='2147483647' Top='-99999' Width='-5' Height='40000' "
+                                   L"Caption='Go'><Font Size='100000' Height='-2147483648'/></btnNext>"
+                                   L"<lbTitle Left='12' Width='300'/>"),
+                      false);
+    PumpMessages(50);
+    EXPECT_EQ(w->Caption(), L"Hostile");
+    EXPECT_TRUE(w->Visible());
+    EXPECT_TRUE(IsWindowVisible(w->Handle()));
+    EXPECT_TRUE(IsWindowEnabled(w->Handle()));
+    EXPECT_EQ(w->ClientWidth(), 610);
+    EXPECT_EQ(w->ClientHeight(), 472);
+    RECT after;
+    GetWindowRect(w->Handle(), &after);
+    EXPECT_TRUE(EqualRect(&before, &after));
+    const LONG style = GetWindowLongW(w->Handle(), GWL_STYLE);
+    EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU), WS_CAPTION | WS_SYSMENU);
+    EXPECT_EQ(w->btnNext->Caption(), L"Go");
+    EXPECT_EQ(w->btnNext->Left(), 507);
+    EXPECT_EQ(w->btnNext->Top(), 432);
+    EXPECT_EQ(w->btnNext->Width(), 94);
+    EXPECT_EQ(w->btnNext->Height(), 29);
+    EXPECT_EQ(w->btnNext->Font()->Height(), fontHeight);
+    // Numbers within range still apply.
+    EXPECT_EQ(w->lbTitle->Left(), 12);
+    EXPECT_EQ(w->lbTitle->Width(), 300);
+}
+
+// Texts used as formats: a language file's line that Format refuses, or that is or becomes too long, gives
+// way to the built-in line; a sound one applies.
+TEST_F(Window, AFormatTextThatCannotBeAppliedFallsBackToTheBuiltInText) {
+    auto w = Make();
+    TStrings* lines = w->InstallStrings->Lines();
+    std::wstring widths;
+    for (int i = 0; i < 200; ++i) widths += L"%0:1048576S";
+    const std::wstring builtInQuestion = L"Download size: 1.2 Mb\r\nDo you want to continue?";
+    for (const std::wstring& text :
+         {widths, std::wstring(L"%d Mb"), std::wstring(L"%S %S"), std::wstring(L"50%"),
+          std::wstring(5000, L'x'), std::wstring(L"%1000S%1000S%1000S%1000S%1000S")}) {
+        lines->Put(11, text);
+        EXPECT_EQ(w->FormatIS(11, {L"1.2"}), builtInQuestion) << text.substr(0, 40);
+    }
+    lines->Put(11, L"Größe: %S Mb");
+    EXPECT_EQ(w->FormatIS(11, {L"1.2"}), L"Größe: 1.2 Mb");
+    lines->Put(13, L"%s %s");
+    EXPECT_EQ(w->FormatIS(13, {1.0, 2.5}), L"Downloaded: 1.00 Mb from 2.50 Mb");
+    w->UninstallStrings->Lines()->Put(3, L"%d");
+    EXPECT_EQ(w->FormatUS(3, {L"Zorvex"}), L"Uninstall Zorvex");
+}
+
+// The pages read their texts by index: a file whose counts leave lines out is no use for them.
+TEST_F(Window, TheTextsAreCompleteOnlyWithEveryLineOfTheBuiltInLanguage) {
+    auto w = Make();
+    EXPECT_TRUE(w->HasAllTexts());
+    for (const wchar_t* counts : {L"<InstallStrings SetCount='-1'/>", L"<InstallStrings SetCount='39'/>",
+                                  L"<Shortcuts SetCount='0'/>", L"<UninstallStrings SetCount='2'/>"}) {
+        CTranslator::Work(w.get(), LanguageFile(L"", counts), false);
+        EXPECT_FALSE(w->HasAllTexts()) << counts;
+        CTranslator::Work(w.get(), L"Lang_en_GB", true);
+        EXPECT_TRUE(w->HasAllTexts());
+    }
+    CTranslator::Work(w.get(), LanguageFile(L"", L"<InstallStrings SetCount='60'/>"), false);
+    EXPECT_TRUE(w->HasAllTexts());
+}
+
 TEST(TranslationHook, ReplacesEveryPlaceholderExactly) {
     IsBetaStream = false;
     std::wstring s = L"$AppName$ and $AppName$ with $BuildWith$, not $appname$";

@@ -199,6 +199,29 @@ TEST(FormatText, BadFormatsRaise) {
     }
 }
 
+// Formats come from language files: a width is bounded, so no format is worth megabytes of blanks.
+TEST(FormatText, WidthsPrecisionsAndIndexesAreBounded) {
+    EXPECT_EQ(Format(L"%1024s", L"x").size(), 1024u);
+    EXPECT_EQ(Format(L"%.1024f", 1.0).size(), 20u); // decimals stop at 18 as they always did
+    EXPECT_THROW(Format(L"%1025s", L"x"), EConvertError);
+    EXPECT_THROW(Format(L"%0:1048576S", L"x"), EConvertError);
+    EXPECT_THROW(Format(L"%.99999999999999999999d", 1), EConvertError);
+    EXPECT_THROW(Format(L"%4294967296:s", L"x"), EConvertError);
+    EXPECT_THROW(Format(L"%*d", 5000, 1), EConvertError);
+}
+
+TEST(Text, StringReplaceReplacesEveryOccurrenceInOnePass) {
+    EXPECT_EQ(StringReplace(L"$A$ and $A$$A$", L"$A$", L"Zorvex"), L"Zorvex and ZorvexZorvex");
+    EXPECT_EQ(StringReplace(L"aaa", L"a", L"aa"), L"aaaaaa"); // what it puts in is not searched again
+    EXPECT_EQ(StringReplace(L"abc", L"", L"x"), L"abc");
+    EXPECT_EQ(StringReplace(L"abc", L"abc", L""), L"");
+    EXPECT_EQ(StringReplace(L"line\\nnext", L"\\n", L"\r\n"), L"line\r\nnext");
+    // Many occurrences in a long text: one pass (a replacement in place per occurrence took minutes).
+    std::wstring many;
+    for (int i = 0; i < 800000; ++i) many += L"$AppName$";
+    EXPECT_EQ(StringReplace(many, L"$AppName$", L"Zorvex").size(), 800000u * 6);
+}
+
 TEST(Dates, EncodeAndDecode) {
     EXPECT_EQ(EncodeDate(1899, 12, 30), 0);
     EXPECT_EQ(EncodeDate(1900, 1, 1), 2);

@@ -12,7 +12,8 @@ namespace {
 const wchar_t Usage[] = LR"(usage: driver COMMAND [ARGUMENTS] [TARGET] [--timeout SECONDS]
 TARGET: --pid N | --exe FILE.exe | --caption TEXT | --hwnd H   (the program's main window)
 commands:
-  window                      wait for the main window; prints: window hwnd pid x11-window caption
+  window                      wait for the main window; prints: window hwnd pid x11-window caption x y w h
+                              visible enabled closable (a title bar with a close box)
   controls [--all]            prints one line per visible (or every) control:
                               name class parent x y w h visible enabled checked value text
   control NAME|CAPTION        prints the line of that control (no waiting)
@@ -90,7 +91,11 @@ void PrintWindow(HWND Wnd) {
     GetWindowRect(Wnd, &r);
     WriteLine({L"window", std::to_wstring((uintptr_t)Wnd), std::to_wstring(WindowProcess(Wnd)),
                std::to_wstring(X11Window(Wnd)), WindowText(Wnd), std::to_wstring(r.left),
-               std::to_wstring(r.top), std::to_wstring(r.right - r.left), std::to_wstring(r.bottom - r.top)});
+               std::to_wstring(r.top), std::to_wstring(r.right - r.left), std::to_wstring(r.bottom - r.top),
+               IsWindowVisible(Wnd) ? L"1" : L"0", IsWindowEnabled(Wnd) ? L"1" : L"0",
+               (GetWindowLongW(Wnd, GWL_STYLE) & (WS_CAPTION | WS_SYSMENU)) == (WS_CAPTION | WS_SYSMENU)
+                   ? L"1"
+                   : L"0"});
 }
 
 // What a wait asks of a control, and whether the control meets it.
