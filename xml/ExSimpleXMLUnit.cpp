@@ -173,6 +173,16 @@ bool TExSimpleXML::LoadXMLFile(const std::wstring& AFileName) {
     return false;
 }
 
+bool TExSimpleXML::TryLoadXMLFile(const std::wstring& AFileName) {
+    try {
+        if (LoadXMLFile(AFileName)) return true;
+    } catch (const std::exception&) {
+        LoadXMLFile(L"");
+        FFileName = AFileName;
+    }
+    return false;
+}
+
 void TExSimpleXML::SaveXMLFile(TKitStringEncoding AEncoding) {
     if (AEncoding != seAuto) FEncoding = AEncoding;
     std::wstring folder = ExtractFilePath(FFileName);

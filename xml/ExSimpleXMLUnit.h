@@ -92,6 +92,9 @@ public:
     bool LoadXML(TStream* Stream, bool bFreeStream);
     // Loads the file when it exists (True); otherwise starts an empty UTF-8 document bound to the name.
     bool LoadXMLFile(const std::wstring& AFileName);
+    // LoadXMLFile for a file that came from outside: one that cannot be read or parsed counts as missing,
+    // leaving the same empty document and False.
+    bool TryLoadXMLFile(const std::wstring& AFileName);
     // Saves to FileName, making its folders; seAuto lets the header choose the encoding.
     void SaveXMLFile(TKitStringEncoding AEncoding);
     // The document written into a new memory stream, positioned at 0.

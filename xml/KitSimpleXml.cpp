@@ -1,11 +1,13 @@
 // The document: options, value coding, events, loading and saving.
 #include "xml/KitSimpleXml.h"
 
+#include <algorithm>
 #include <new>
 #include <windows.h>
 
 #include "text/KitCharsets.h"
 #include "text/KitStrings.h"
+#include "xml/KitSimpleXmlParsing.h"
 
 TKitSimpleXML::TKitSimpleXML()
     : FOptions{sxoAutoIndent, sxoAutoEncodeValue, sxoAutoEncodeEntity},
@@ -71,6 +73,12 @@ void TKitSimpleXML::DoValueParsed(const std::wstring& Name, const std::wstring& 
 }
 
 // Loading
+
+void TKitSimpleXML::ChargeLoad(int64_t Bytes) {
+    FLoadBudget -= Bytes;
+    if (FLoadBudget < 0)
+        throw EKitSimpleXMLError(L"Invalid Document: more nodes than a document of this size may hold");
+}
 
 void TKitSimpleXML::LoadFromFile(const std::wstring& FileName, TKitStringEncoding Encoding,
                                  uint16_t CodePage) {
@@ -143,6 +151,12 @@ std::unique_ptr<TKitStringStream> NewReader(TStream* Source, TKitStringEncoding 
 
 void TKitSimpleXML::Parse(TStream* Source, TKitStringEncoding Encoding, uint16_t CodePage) {
     const int64_t start = Source->Position();
+    FLoadBudget =
+        std::max(KitXmlParsing::MinLoadBudget, (Source->Size() - start) * KitXmlParsing::MaxCostPerByte);
+    struct TBudgetEnd {
+        int64_t& Budget;
+        ~TBudgetEnd() { Budget = INT64_MAX; }
+    } budgetEnd{FLoadBudget};
     std::unique_ptr<TKitStringStream> text = NewReader(Source, Encoding, CodePage);
     text->SkipBOM();
     DoLoadProgress(Source->Position(), Source->Size());

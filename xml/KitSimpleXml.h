@@ -91,13 +91,14 @@ class TKitSimpleXMLData : public TKitSimpleData {
     ZRX_CLASS(TKitSimpleXMLData, TKitSimpleData)
 public:
     using TKitSimpleData::TKitSimpleData;
-    const std::wstring& NameSpace() const { return FNameSpace; }
-    void SetNameSpace(const std::wstring& Value) { FNameSpace = Value; }
+    const std::wstring& NameSpace() const;
+    void SetNameSpace(const std::wstring& Value);
     // NameSpace + ":" + Name, or Name alone without a prefix.
     std::wstring FullName() const;
 
-protected:
-    std::wstring FNameSpace;
+private:
+    // Held apart: few names have a prefix, and every node and attribute would pay for an empty string.
+    std::unique_ptr<std::wstring> FNameSpace;
 };
 
 // One attribute of an element.
@@ -623,6 +624,9 @@ public:
     void DoSaveProgress();
     void DoTagParsed(const std::wstring& Name);
     void DoValueParsed(const std::wstring& Name, const std::wstring& Value);
+    // Counts Bytes of memory spent on one node or attribute while loading; raises EKitSimpleXMLError when the
+    // document would cost more than its text's share, so that no small file costs many times its size.
+    void ChargeLoad(int64_t Bytes);
 
 protected:
     TKitStringEncoding FEncoding = seAnsi;
@@ -632,6 +636,7 @@ protected:
     TKitSimpleXMLElemClassic* FRoot;
     std::unique_ptr<TKitSimpleXMLElemClassic> FOwnRoot;
     std::unique_ptr<TKitSimpleXMLElemsProlog> FProlog;
+    int64_t FLoadBudget = INT64_MAX;
     int FSaveCount = 0;
     int FSaveCurrent = 0;
     std::wstring FIndentString = L"  ";

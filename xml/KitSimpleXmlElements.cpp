@@ -53,8 +53,20 @@ void TKitSimpleData::SetAnsiValue(const std::string& Value) {
     FValue = FromAnsi(Value);
 }
 
+const std::wstring& TKitSimpleXMLData::NameSpace() const {
+    static const std::wstring none;
+    return FNameSpace ? *FNameSpace : none;
+}
+
+void TKitSimpleXMLData::SetNameSpace(const std::wstring& Value) {
+    if (Value.empty())
+        FNameSpace.reset();
+    else
+        FNameSpace = std::make_unique<std::wstring>(Value);
+}
+
 std::wstring TKitSimpleXMLData::FullName() const {
-    return FNameSpace.empty() ? FName : FNameSpace + L":" + FName;
+    return FNameSpace ? *FNameSpace + L":" + FName : FName;
 }
 
 // TKitSimpleXMLElem

@@ -59,7 +59,9 @@ void TKitNameList::BuildIndex() {
 
 void TKitNameList::Insert(int Index, const std::wstring& Name, TObject* Obj) {
     if (Index < 0 || Index > Count()) RaiseListIndexError(Index);
-    if (FItems.capacity() == 0) FItems.reserve(2); // most lists stay this short
+    // Grown by half rather than doubled: a list of a hostile document's many children then holds less unused
+    // room, and less at the moment it moves. Most lists stay at one or two entries.
+    if (FItems.size() == FItems.capacity()) FItems.reserve(FItems.size() + FItems.size() / 2 + 1);
     FItems.insert(FItems.begin() + Index, TEntry{Name, Obj});
     if (FIndex) {
         if (Index < Count() - 1) Shift(Index, 1); // appending, the usual case, moves nothing

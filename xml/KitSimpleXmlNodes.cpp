@@ -164,7 +164,7 @@ void TKitSimpleXMLElemClassic::LoadFromStringStream(TKitStringStream* StringStre
     ListSoleText(soleText);
     SetName(name);
     FValue = std::move(value);
-    FNameSpace = prefix;
+    SetNameSpace(prefix);
     if (AParent) {
         AParent->DoTagParsed(FName);
         AParent->DoValueParsed(FName, FValue);
@@ -459,7 +459,7 @@ void TKitSimpleXMLElemProcessingInstruction::LoadFromStringStream(TKitStringStre
         }
     }
     SetName(name);
-    FNameSpace = prefix;
+    SetNameSpace(prefix);
 }
 
 void TKitSimpleXMLElemProcessingInstruction::SaveToStringStream(TKitStringStream* StringStream,
@@ -599,6 +599,7 @@ void TKitSimpleXMLElems::ParseContent(TKitSimpleXMLElem* Owner, TKitSimpleXMLEle
     LoadProgress(AParent, StringStream);
     auto parseChild = [&](TKitSimpleXMLElem* Node) {
         std::unique_ptr<TKitSimpleXMLElem> node(Node);
+        if (AParent) AParent->ChargeLoad(NodeCost);
         node->LoadFromStringStream(StringStream, AParent);
         if (!List) List = Owner->Items(); // made with the first child
         List->AddParsed(node.release());
@@ -723,6 +724,7 @@ bool TKitSimpleXMLElemsProlog::Parse(TKitStringStream* StringStream, TKitSimpleX
         if (!node) continue;
         const uint16_t codePage = CodePageOf(StringStream);
         const bool header = dynamic_cast<TKitSimpleXMLElemHeader*>(node.get()) != nullptr;
+        if (AParent) AParent->ChargeLoad(NodeCost);
         node->LoadFromStringStream(StringStream, AParent);
         FElems.Add(node->Name(), node.get());
         node.release();

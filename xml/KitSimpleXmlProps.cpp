@@ -32,10 +32,10 @@ void TKitSimpleXMLProp::SaveToStringStream(TKitStringStream* StringStream) {
         doc->DoEncodeValue(encoded);
     }
     const std::wstring& value = doc ? encoded : FValue;
-    if (FNameSpace.empty())
+    if (NameSpace().empty())
         WriteTexts(StringStream, L" ", FName, L"=\"", value, L"\"");
     else
-        WriteTexts(StringStream, L" ", FNameSpace, L":", FName, L"=\"", value, L"\"");
+        WriteTexts(StringStream, L" ", NameSpace(), L":", FName, L"=\"", value, L"\"");
 }
 
 // TKitSimpleXMLProps
@@ -208,7 +208,10 @@ void TKitSimpleXMLProps::LoadFromStringStream(TKitStringStream* StringStream) {
                 AppendValue(value, ch, StringStream);
                 break;
             }
-            if (doc) doc->DoDecodeValue(value);
+            if (doc) {
+                doc->ChargeLoad(AttributeCost);
+                doc->DoDecodeValue(value);
+            }
             // Short values are copied at their size and the buffer is used again; a long one is handed over.
             InsertProp(Count(), name, value.capacity() > 4096 ? std::exchange(value, std::wstring()) : value)
                 ->SetNameSpace(prefix);

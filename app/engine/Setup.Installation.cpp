@@ -71,6 +71,23 @@ bool CBaseInstallation::AsyncRequest(const std::wstring& fName, TProgressProc on
     return result;
 }
 
+bool CBaseInstallation::RequestXML(const std::wstring& fName) {
+    if (!AsyncRequest(fName)) return false;
+    TExSimpleXML xml;
+    if (xml.TryLoadXMLFile(Source->baseTemp + fName)) return true;
+    DeleteFileW((Source->baseTemp + fName).c_str());
+    return false;
+}
+
+bool CInstallation::RequestLanguageList() {
+    if (!AsyncRequest(L"Langs.xml")) return false;
+    const std::wstring list = Source->baseTemp + L"Langs.xml";
+    if (!TMainWindow::ReadLanguageList(list).empty()) return true;
+    // A list that offers no language would leave a page whose Next can never be pressed.
+    DeleteFileW(list.c_str());
+    return false;
+}
+
 bool CBaseInstallation::IsLocalInstallation() const {
     return Source->RealSource == stLocal;
 }
@@ -82,7 +99,7 @@ CInstallation::~CInstallation() = default;
 void CInstallation::Main() {
     if (!Aborted) CountAtBitLy();
     if (!Aborted) CheckSetup();
-    if (!Aborted) LangID = AsyncRequest(L"Langs.xml") ? SelectLanguage() : UILanguage;
+    if (!Aborted) LangID = RequestLanguageList() ? SelectLanguage() : UILanguage;
     if (!Aborted) {
         const std::wstring langFile = L"Lang_" + LangID + L".xml";
         if (AsyncRequest(langFile) && !Aborted) {
@@ -136,7 +153,7 @@ void CInstallation::CountAtBitLy() {
 }
 
 void CInstallation::CheckSetup() {
-    if (AsyncRequest(L"system.xml") && IsNewerSetupAvailable()) {
+    if (RequestXML(L"system.xml") && IsNewerSetupAvailable()) {
         UpdateSetup();
         Aborted = true;
     }
@@ -161,7 +178,7 @@ void CInstallation::CheckSetup() {
 bool CInstallation::IsNewerSetupAvailable() {
     try {
         TExSimpleXML xml;
-        if (!xml.LoadXMLFile(Source->baseTemp + L"system.xml")) return false;
+        if (!xml.TryLoadXMLFile(Source->baseTemp + L"system.xml")) return false;
         return XMLGetChildInt(xml.Root(), L"version", 0) > SetupVersion;
     } catch (const std::exception&) {
         // A manifest that cannot be read announces nothing.

@@ -25,6 +25,9 @@ public:
     bool AsyncRequest(const std::wstring& fName);
     bool AsyncRequest(const std::wstring& fName, TProgressProc onWorkBegin, TProgressProc onWork,
                       TProgressEndProc onWorkEnd);
+    // AsyncRequest for a small XML file: one that arrived but cannot be read or parsed counts as one that
+    // did not arrive, and is removed so that no later reader takes it for sound.
+    bool RequestXML(const std::wstring& fName);
     // No server answered the first request: files come from the program's folder and its resources.
     bool IsLocalInstallation() const;
 
@@ -52,6 +55,8 @@ public:
     void CheckSetup();
     bool IsNewerSetupAvailable();
     void UpdateSetup();
+    // AsyncRequest("Langs.xml"); a list that cannot be read or offers no language counts as missing.
+    bool RequestLanguageList();
     std::wstring SelectLanguage();
     void ShowEULA();
     void CustomizedInstall();

@@ -126,7 +126,7 @@ int CInstallation::GetBuildNumber() {
     int number;
     {
         TExSimpleXML xml;
-        xml.LoadXMLFile(manifest);
+        xml.TryLoadXMLFile(manifest);
         number = XMLGetChildInt(xml.Root(), L"number", 0);
     }
     if (local) TFile::Delete(manifest);

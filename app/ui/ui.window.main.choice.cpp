@@ -98,16 +98,15 @@ void TMainWindow::ConfirmInstallClick(TObject*) {
         PageDone = true;
         return;
     }
-    const std::wstring manifest = Source->baseTemp + L"system.xml";
-    if (!FileExists(manifest)) {
+    // A manifest that cannot be read or parsed is as good as a missing one.
+    TExSimpleXML xml;
+    if (!xml.TryLoadXMLFile(Source->baseTemp + L"system.xml")) {
         TApplicationHelper::MessageBox(Handle(), IS(35), IS(36) + L"\r\n" + ZrxServers::ProductSite,
                                        MB_ICONERROR);
         PageChoice = L"Terminate";
         PageDone = true;
         return;
     }
-    TExSimpleXML xml;
-    xml.LoadXMLFile(manifest);
     const std::wstring size = XMLGetChildValue(xml.Root(), L"size", L"7.1");
     if (TApplicationHelper::AskYesNo(Handle(), IS(10), FormatIS(11, {size}), MB_ICONQUESTION)) {
         PageChoice = L"CustomizedInstall";

@@ -3,6 +3,8 @@
 #pragma once
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/core/Setup.Core.h"
 #include "net/Setup.Network.h"
@@ -54,6 +56,9 @@ public:
     // Language and licence pages.
     void page_SelectLang();
     void FillLanguageList(TListBox* Box);
+    // The languages the list file offers, in order: id and language id (LCID). Empty when the file is
+    // missing, cannot be parsed or offers none.
+    static std::vector<std::pair<std::wstring, uint32_t>> ReadLanguageList(const std::wstring& FileName);
     void LangRadioClick(TObject* Sender);
     void SelectLangNextClick(TObject* Sender);
     void page_EULA();

@@ -1,6 +1,7 @@
 // The language page and the licence page.
 #include "app/ui/ui.window.main.h"
 
+#include <set>
 #include <vector>
 
 #include "app/Setup.Application.h"
@@ -36,29 +37,34 @@ void TMainWindow::page_SelectLang() {
     FillLanguageList(box);
 }
 
-void TMainWindow::FillLanguageList(TListBox* Box) {
+std::vector<std::pair<std::wstring, uint32_t>> TMainWindow::ReadLanguageList(const std::wstring& FileName) {
+    std::vector<std::pair<std::wstring, uint32_t>> languages;
     TExSimpleXML xml;
-    xml.LoadXMLFile(Source->baseTemp + L"Langs.xml");
+    if (!xml.TryLoadXMLFile(FileName)) return languages;
+    // Ids compare as control names do, without regard to case; a set keeps the check cheap however many
+    // repeats the file holds.
+    std::set<std::wstring> seen;
     TKitSimpleXMLElems* items = xml.Root()->Items();
-    std::vector<std::wstring> ids;
-    int y = 0;
-    for (int i = 0; i < items->Count() && (int)ids.size() < MaxLanguages; ++i) {
+    for (int i = 0; i < items->Count() && (int)languages.size() < MaxLanguages; ++i) {
         TKitSimpleXMLElem* elem = items->Item(i);
         if (elem->Name() != L"lang") continue;
         const std::wstring id = XMLGetProp(elem, L"id", L"...");
-        // Ids compare as control names do, without regard to case.
-        bool repeated = false;
-        for (const std::wstring& seen : ids) repeated = repeated || SameText(seen, id);
-        if (!IsValidLangId(id) || repeated) continue;
-        ids.push_back(id);
+        if (!IsValidLangId(id) || !seen.insert(UpperCase(id)).second) continue;
+        languages.emplace_back(id, uint32_t(elem->IntValue()));
+    }
+    return languages;
+}
 
+void TMainWindow::FillLanguageList(TListBox* Box) {
+    int y = 0;
+    for (const auto& [id, lcid] : ReadLanguageList(Source->baseTemp + L"Langs.xml")) {
         auto* radio = new TRadioButton(Box);
         radio->SetParent(Box);
         radio->SetName(L"Lang_" + id);
         radio->OnClick = [this](TObject* Sender) { LangRadioClick(Sender); };
         radio->SetLeft(16);
         radio->SetTop(y + 4);
-        radio->SetCaption(CTranslator::GetLangDisplayNameFormID(uint32_t(elem->IntValue())));
+        radio->SetCaption(CTranslator::GetLangDisplayNameFormID(lcid));
         radio->SetHint(id);
         if (id == UILanguage) radio->SetChecked(true);
         y += radio->Height() + 4;

@@ -152,6 +152,24 @@ TEST_F(ChoicePage, AMissingManifestEndsTheSetup) {
     EXPECT_EQ(PageChoice, L"Terminate");
 }
 
+// A manifest that cannot be parsed, or whose document would cost far more than its size, is a missing one.
+TEST_F(ChoicePage, AManifestThatCannotBeReadEndsTheSetupAsAMissingOne) {
+    std::string tiny = "<zrx><size>3</size>";
+    for (int i = 0; i < 1 << 20; ++i) tiny += "<a/>";
+    for (const std::string& broken :
+         {std::string("<zrx><size>3</size></zr>"), std::string("\xFF\x00\x01<", 4), tiny}) {
+        PutFile(L"system.xml", broken);
+        PageDone = false;
+        auto w = Make();
+        w->page_FirstChoose(false);
+        std::wstring texts;
+        PressNext(*w, IDOK, &texts);
+        EXPECT_NE(texts.find(L"Setup files are corrupt or missing"), std::wstring::npos) << texts;
+        EXPECT_TRUE(PageDone);
+        EXPECT_EQ(PageChoice, L"Terminate");
+    }
+}
+
 TEST_F(ChoicePage, LocalModeOffersNoDownloadAndAsksNothing) {
     Source->RealSource = stLocal;
     auto w = Make();

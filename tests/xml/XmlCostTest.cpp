@@ -1,0 +1,86 @@
+// What a document from outside costs: the most nodes per byte an attacker can send, loaded in a process of
+// its own (xml_cost_probe), whose peak memory each case prints. What is accepted costs at most about 20 times
+// its size; a document that would cost more is refused, and so counts as a file that did not arrive.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <windows.h>
+
+#include "XmlTestSupport.h"
+
+namespace {
+struct TCost {
+    double FileMB = 0, PeakMB = 0;
+    bool Loaded = false;
+};
+
+// The most a document may cost: 20 times its size and a few megabytes for any document, besides the bytes of
+// the file itself, which are read whole before the parse.
+double Share(double FileMB) {
+    return 21 * FileMB + 4;
+}
+
+// Runs the probe on one shape of document and reads its figures.
+TCost Probe(const char* Shape, size_t Bytes) {
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring folder(self);
+    folder.resize(folder.rfind(L'\\') + 1);
+    const std::wstring out = OwnName(L"cost.txt"), file = OwnName(L"cost.xml");
+    std::wstring command = L"\"" + folder + L"xml_cost_probe.exe\" " +
+                           std::wstring(Shape, Shape + strlen(Shape)) + L" " + std::to_wstring(Bytes) + L" " +
+                           file;
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE output =
+        CreateFileW(out.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+    STARTUPINFOW start{};
+    start.cb = sizeof start;
+    start.dwFlags = STARTF_USESTDHANDLES;
+    start.hStdOutput = output;
+    PROCESS_INFORMATION process{};
+    TCost cost;
+    if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &start,
+                       &process)) {
+        WaitForSingleObject(process.hProcess, INFINITE);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+    }
+    CloseHandle(output);
+    if (FILE* f = _wfopen(out.c_str(), L"r")) {
+        unsigned long size = 0;
+        int loaded = 0;
+        if (std::fscanf(f, "%lu %lf %d", &size, &cost.PeakMB, &loaded) == 3) {
+            cost.FileMB = size / 1048576.0;
+            cost.Loaded = loaded != 0;
+        }
+        std::fclose(f);
+    }
+    DeleteFileW(out.c_str());
+    DeleteFileW(file.c_str());
+    std::printf("%-10s %6.2f MB: peak %7.1f MB (%4.1f x), %s\n", Shape, cost.FileMB, cost.PeakMB,
+                cost.PeakMB / cost.FileMB, cost.Loaded ? "loaded" : "refused");
+    return cost;
+}
+} // namespace
+
+// Eight megabytes of the smallest nodes are refused rather than built at 50 times their size; 40 KB of them
+// load.
+TEST(XmlCost, DocumentsOfTinyNodesAreRefusedBeyondTheirShare) {
+    for (const char* shape : {"elements", "attributes", "texts", "comments", "names"}) {
+        SCOPED_TRACE(shape);
+        const TCost small = Probe(shape, 40 << 10), large = Probe(shape, 8 << 20);
+        EXPECT_TRUE(small.Loaded);
+        EXPECT_FALSE(large.Loaded);
+        EXPECT_GT(large.FileMB, 7.9);
+        EXPECT_LE(large.PeakMB, Share(large.FileMB));
+    }
+}
+
+// A language list of 255 languages and then one id over and over: as many nodes per byte as real files have
+// loads, and costs less than 20 times its size.
+TEST(XmlCost, ALongListOfOrdinaryElementsLoadsWithinItsShare) {
+    const TCost cost = Probe("langs", 8 << 20);
+    EXPECT_TRUE(cost.Loaded);
+    EXPECT_LE(cost.PeakMB, Share(cost.FileMB));
+}
