@@ -62,11 +62,13 @@ bool RunAndWait(const std::wstring& FileName) {
 
 void CInstallation::CheckDirectX() {
     if (FileExists(GetSystemDir() + L"\\d3dx9_33.dll")) return;
-    if (!TApplicationHelper::AskYesNo(OwnerWindow(), MainWindow->IS(10), MainWindow->IS(20), MB_ICONQUESTION))
+    if (!TApplicationHelper::AskYesNo(OwnerWindow(), MainWindow->DialogIS(10), MainWindow->DialogIS(20),
+                                      MB_ICONQUESTION))
         return;
     if (AsyncRequest(L"dxwebsetup.exe"))
         RunAndWait(Source->baseTemp + L"dxwebsetup.exe");
     else if (!Aborted)
         // A closed window is no failed download: nobody is left to ask.
-        TApplicationHelper::AskYesNo(OwnerWindow(), MainWindow->IS(22), MainWindow->IS(21), MB_ICONQUESTION);
+        TApplicationHelper::AskYesNo(OwnerWindow(), MainWindow->DialogIS(22), MainWindow->DialogIS(21),
+                                     MB_ICONQUESTION);
 }

@@ -81,7 +81,7 @@ void TMainWindow::ChoiceRadioClick(TObject*) {
 void TMainWindow::BrowsePathClick(TObject*) {
     auto* path = FindControl<TEdit>(L"eLocalPath");
     std::wstring folder = path->Text();
-    if (TApplicationHelper::BrowseForFolder(IS(32), folder, L"", L"", nullptr)) path->SetText(folder);
+    if (TApplicationHelper::BrowseForFolder(DialogIS(32), folder, L"", L"", nullptr)) path->SetText(folder);
     btnNext->SetEnabled(DirectoryExists(path->Text()));
 }
 
@@ -101,14 +101,14 @@ void TMainWindow::ConfirmInstallClick(TObject*) {
     // A manifest that cannot be read or parsed is as good as a missing one.
     TExSimpleXML xml;
     if (!xml.TryLoadXMLFile(Source->baseTemp + L"system.xml")) {
-        TApplicationHelper::MessageBox(Handle(), IS(35), IS(36) + L"\r\n" + ZrxServers::ProductSite,
-                                       MB_ICONERROR);
+        TApplicationHelper::MessageBox(Handle(), DialogIS(35),
+                                       DialogIS(36) + L"\r\n" + ZrxServers::ProductSite, MB_ICONERROR);
         PageChoice = L"Terminate";
         PageDone = true;
         return;
     }
     const std::wstring size = XMLGetChildValue(xml.Root(), L"size", L"7.1");
-    if (TApplicationHelper::AskYesNo(Handle(), IS(10), FormatIS(11, {size}), MB_ICONQUESTION)) {
+    if (TApplicationHelper::AskYesNo(Handle(), DialogIS(10), FormatIS(11, {size}), MB_ICONQUESTION)) {
         PageChoice = L"CustomizedInstall";
         PageDone = true;
     }

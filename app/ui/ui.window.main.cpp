@@ -77,6 +77,11 @@ std::wstring TMainWindow::FormatUS(int Index, std::initializer_list<TVarRec> Arg
     return FormatLangText(US(Index), FBuiltIn[1]->Get(Index), Args);
 }
 
+std::wstring TMainWindow::DialogIS(int Index) const {
+    std::wstring text = IS(Index);
+    return text.size() <= MaxFormatText ? text : FBuiltIn[0]->Get(Index);
+}
+
 bool TMainWindow::HasAllTexts() const {
     for (int i = 0; i < 3; ++i)
         if (TextList(i)->Lines()->Count() < FBuiltIn[i]->Count()) return false;

@@ -100,10 +100,12 @@ public:
     // Line Index of InstallStrings / UninstallStrings; an index the language file did not create raises.
     std::wstring IS(int Index) const;
     std::wstring US(int Index) const;
-    // The same line applied as a format to Args. A language file's line that Format refuses, or that is or
-    // becomes longer than MaxFormatText, gives way to the built-in language's line.
+    // The same line applied as a format to Args, and the line for a message box or dialog. A language file's
+    // line that Format refuses, or that is or becomes longer than MaxFormatText, gives way to the built-in
+    // language's line: a box grows with its text.
     std::wstring FormatIS(int Index, std::initializer_list<TVarRec> Args) const;
     std::wstring FormatUS(int Index, std::initializer_list<TVarRec> Args) const;
+    std::wstring DialogIS(int Index) const;
     static constexpr size_t MaxFormatText = 4096;
     // Whether the three lists hold at least the lines of the built-in language, which the pages read.
     bool HasAllTexts() const;

@@ -1,5 +1,6 @@
-// The install worker against real packages in scratch folders, for what the end-to-end installations do not
-// reach: read-only files and a kept desktop link on a second installation, a missing package, hostile captions.
+// The install worker against real packages in scratch folders: read-only files and a kept desktop link on a
+// second installation, packages that cannot be installed (each failure class here in seconds, beside the
+// end-to-end installations that prove them on the real program), hostile captions.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -142,6 +143,44 @@ protected:
         CoUninitialize();
     }
     void Package(const std::vector<TZipEntry>& Entries) { WriteBytes(Job.PackageFile, MakeZip(Entries)); }
+    // A package that cannot be installed: the worker ends with False at "Unzip", no later step has left
+    // anything, and nothing lies outside the install folder.
+    void ExpectRefused(const std::string& Bytes) {
+        WriteBytes(Job.PackageFile, Bytes);
+        EXPECT_FALSE(Install());
+        const std::vector<std::string> log = LogLines(Job.FInstallLog);
+        ASSERT_FALSE(log.empty());
+        EXPECT_EQ(log.back(), "Unzip");
+        EXPECT_FALSE(FileExists(Job.U(vsUninstallTool)));
+        EXPECT_FALSE(FileExists(Job.U(vsAppConfigXML)));
+        EXPECT_FALSE(DirectoryExists(Job.U(vsProgramsGroup)));
+        EXPECT_EQ(RegistryKey(Job.KeyValueName), L"<missing>");
+        EXPECT_FALSE(FileExists(Root + L"local\\escaped.txt"));
+        EXPECT_FALSE(FileExists(Root + L"local\\Talvenor\\escaped.txt"));
+    }
+    // The next run with a sound package installs over what a refused one left; its folder entry is a folder
+    // of the install folder, not one nested in itself.
+    void ExpectASoundPackageInstallsOverIt() {
+        Package({{"Zorvex.exe", "the tool"},
+                 {"docs/", "", FILE_ATTRIBUTE_DIRECTORY},
+                 {"docs/readme.txt", Readme}});
+        ASSERT_TRUE(Install());
+        EXPECT_EQ(ReadBytes(Job.U(vsInstallPath) + L"Zorvex.exe"), "the tool");
+        EXPECT_EQ(ReadBytes(Job.U(vsInstallPath) + L"docs\\readme.txt"), Readme);
+        EXPECT_FALSE(DirectoryExists(Job.U(vsInstallPath) + L"docs\\docs"));
+        EXPECT_EQ(LogLines(Job.FInstallLog).back(), "Done");
+    }
+    // Entries enough for the unpacking to share them among threads, the tool and a long text first.
+    static std::vector<TZipEntry> ManyEntries() {
+        std::vector<TZipEntry> entries{{"Zorvex.exe", "the tool"}, {"readme.txt", Readme}};
+        for (int i = 0; i < 40; ++i) entries.push_back({"data/part" + std::to_string(i) + ".txt", "part"});
+        return entries;
+    }
+    static inline const std::string Readme = [] {
+        std::string text;
+        for (int i = 0; i < 1000; ++i) text += "line " + std::to_string(i) + "\r\n";
+        return text;
+    }();
     // Runs the worker as the setup does, on its own thread with the window's wait.
     bool Install() {
         return RunWorker(L"Installing", [job = Job] { return InstallWorker(job); });
@@ -177,6 +216,47 @@ TEST_F(InstallWorkerTest, ASecondInstallationReplacesFilesKeyAndSettings) {
     EXPECT_NE(config.find("<lang>de_DE</lang>"), std::string::npos) << config;
     EXPECT_EQ(config.find("theme"), std::string::npos) << config;
     EXPECT_EQ(ReadBytes(Job.U(vsDesktopLink)), "old link");
+}
+
+TEST_F(InstallWorkerTest, APackageThatIsNoZipFailsAtUnzip) {
+    const std::string good = MakeZip({{"Zorvex.exe", "the tool"}, {"readme.txt", Readme}});
+    for (const std::string& bytes : {std::string("<html><body>A web page, not a package.</body></html>\r\n"),
+                                     std::string(), good.substr(0, good.size() / 2)}) {
+        SCOPED_TRACE(testing::Message() << bytes.size() << " bytes");
+        ExpectRefused(bytes);
+    }
+    ExpectASoundPackageInstallsOverIt();
+}
+
+// Damaged data must end the installation as a failure, on the one-thread road and on the shared one alike.
+TEST_F(InstallWorkerTest, AnExtractionErrorFailsTheInstallation) {
+    for (std::string package :
+         {MakeZip({{"Zorvex.exe", "the tool"}, {"readme.txt", Readme}}), MakeZip(ManyEntries())}) {
+        SCOPED_TRACE(testing::Message() << package.size() << " bytes");
+        package[package.find("line 500")] = 'X'; // stored: the text lies in the archive as it is
+        ExpectRefused(package);
+    }
+    ExpectASoundPackageInstallsOverIt();
+}
+
+TEST_F(InstallWorkerTest, AnEntryThatFailsFailsTheInstallation) {
+    ExpectRefused(MakeZip(
+        {{"Zorvex.exe", "the tool"}, {"..\\..\\..\\escaped.txt", "evil"}, {"../../escaped.txt", "evil"}}));
+
+    // The tool is running from an earlier installation: its file cannot be replaced.
+    ForceDirectories(Job.U(vsInstallPath));
+    WriteBytes(Job.U(vsRunExe), "the running tool");
+    HANDLE running =
+        CreateFileW(Job.U(vsRunExe).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(running, INVALID_HANDLE_VALUE);
+    for (const std::string& package :
+         {MakeZip({{"Zorvex.exe", "the tool"}, {"readme.txt", Readme}}), MakeZip(ManyEntries())}) {
+        SCOPED_TRACE(testing::Message() << package.size() << " bytes");
+        ExpectRefused(package);
+    }
+    CloseHandle(running);
+    EXPECT_EQ(ReadBytes(Job.U(vsRunExe)), "the running tool");
+    ExpectASoundPackageInstallsOverIt();
 }
 
 TEST_F(InstallWorkerTest, AMissingPackageFailsAtUnzip) {

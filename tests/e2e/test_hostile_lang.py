@@ -4,6 +4,7 @@ as a format that cannot be applied gives way to the built-in one; placeholders c
 number. Every case closes the window at some page afterwards and the setup ends in order."""
 import os
 import re
+import shutil
 import time
 
 import zrx_e2e
@@ -25,6 +26,22 @@ def lang_file(item=None, value=None, window_attrs="", counts=None):
     for old, new in (counts or {}).items():
         text = text.replace("SetCount='%s'" % old, "SetCount='%s'" % new)
     return "\ufeff" + text
+
+
+# Every hostile file of these scenarios, by name.
+HOSTILE = {
+    "count -1": lambda: lang_file(counts={"40": "-1"}),
+    "count 5": lambda: lang_file(counts={"40": "5", "10": "2"}),
+    "invisible": lambda: lang_file(window_attrs="Visible='False'"),
+    "disabled": lambda: lang_file(window_attrs="Enabled='0'"),
+    "frameless": lambda: lang_file(window_attrs="BorderStyle='bsNone' BorderIcons='[]' Left='-32000' Top='-32000' "
+                                                "ClientWidth='1' ClientHeight='1' Width='1' Height='1'"),
+    "size question widths": lambda: lang_file(11, "%0:1048576S" * 200),
+    "size question arguments": lambda: lang_file(11, "%S and %S"),
+    "size question length": lambda: lang_file(10, "$AppName$" * 100000),
+    "progress %s %s": lambda: lang_file(13, "%s %s"),
+    "800,000 placeholders": lambda: lang_file(4, "$AppName$" * 800000),
+}
 
 
 class HostileLanguageFile(zrx_e2e.ZrxTestCase):
@@ -52,11 +69,44 @@ class HostileLanguageFile(zrx_e2e.ZrxTestCase):
         setup.click("btnNext")
         setup.wait_control("rbInstall", checked=1)
 
-    def close_and_end(self, setup):
-        setup.close()
+    def close_and_end(self, setup, closed=False):
+        if not closed:
+            setup.close()
         self.assertEqual(setup.wait_exit(), 0)
         print("%s: peak %.0f MB" % (self.case, setup.peak_mb))
         self.assertFalse(os.path.exists(self.working_folder()))
+
+    def fresh_run(self):
+        """A fresh state for one more run within the same test."""
+        for setup in self._setups:
+            setup.kill()
+        self._setups.clear()
+        if self.server:
+            self.server.stop()
+            self.server = None
+        shutil.rmtree(os.path.join(self.run_dir, "server-root"), ignore_errors=True)
+        self._fresh_state()
+
+    def test_every_hostile_file_lets_the_window_close_at_every_page(self):
+        # The pages after the file applies: the licence page, the choice page with its size question open
+        # (closed, the answer no longer counts), and the final page.
+        for case, make in HOSTILE.items():
+            for page in ("licence", "question", "final"):
+                with self.subTest(case=case, page=page):
+                    self.fresh_run()
+                    setup = self.launch_with(make(), "%s, closed at the %s page" % (case, page))
+                    if page != "licence":
+                        self.to_choice_page(setup)
+                        setup.click("btnNext")
+                        setup.dialog()
+                        if page == "question":
+                            setup.close()
+                        setup.answer("yes")
+                    if page == "final":
+                        setup.wait_control("lbText5", text=SUCCESS, timeout=120)
+                    self.close_and_end(setup, closed=page == "question")
+                    installed = os.path.exists(self.path("localappdata", "Talvenor", "Apps", "Zorvex"))
+                    self.assertEqual(installed, page == "final")
 
     # -- a file that leaves texts out counts as missing -----------------------------------------------------
     def test_a_list_count_of_minus_one_leaves_the_built_in_language(self):
@@ -126,6 +176,18 @@ class HostileLanguageFile(zrx_e2e.ZrxTestCase):
         setup.wait_control("lbText5", text=SUCCESS, timeout=120)
         self.close_and_end(setup)
         self.assertTrue(os.path.isfile(self.path("localappdata", "Talvenor", "Apps", "Zorvex", "Zorvex.exe")))
+
+    def test_a_size_question_too_long_for_a_box_falls_back_to_the_built_in_text(self):
+        # A million characters of caption and question text: a box grows with its text.
+        setup = self.launch_with(lang_file(10, "$AppName$" * 100000).replace(
+            "Value='Download size: %S Mb\\nDo you want to continue?'", "Value='%s'" % ("x" * 1000000)),
+            "size question length")
+        self.to_choice_page(setup)
+        setup.click("btnNext")
+        caption, text = setup.answer("no")
+        self.assertEqual((caption, text.replace("\r\n", "\n")),
+                         ("Zorvex instalation - Confirm downloading", SIZE_QUESTION))
+        self.close_and_end(setup)
 
     # -- placeholders --------------------------------------------------------------------------------------
     def test_placeholders_cost_time_linear_in_their_number(self):

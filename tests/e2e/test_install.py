@@ -169,9 +169,16 @@ class OverAndBeside(InstallCase):
 
     def test_two_streams_side_by_side_then_one_uninstalled(self):
         self.start_server()
-        self.install(MAIN, run_after=False)
-        self.assertIsNone(self.reg_query(KEY, "key-beta"))
+        # Beta first: the uninstaller offers a stream when its install folder exists, so the beta installation
+        # must make nothing of the main stream's, and the main one must leave the beta one as it was.
         self.install(BETA, run_after=False)
+        self.assertFalse(os.path.exists(self.install_dir(MAIN)))
+        self.assertFalse(os.path.exists(self.config_dir(MAIN)))
+        self.assertIsNone(self.reg_query(KEY, "key"))
+        beta_key, beta_files = self.reg_query(KEY, "key-beta"), self.snapshot(BETA)
+        self.install(MAIN, run_after=False)
+        self.assertEqual(self.reg_query(KEY, "key-beta"), beta_key)
+        self.assertEqual(self.snapshot(BETA), beta_files)
         main_key = self.check_installation(MAIN, desktop=False)
         self.check_installation(BETA, desktop=False)
         # Run after installation was unticked both times: the tool was not started.

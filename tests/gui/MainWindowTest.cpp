@@ -275,6 +275,10 @@ TEST_F(Window, AFormatTextThatCannotBeAppliedFallsBackToTheBuiltInText) {
     EXPECT_EQ(w->FormatIS(11, {L"1.2"}), L"Größe: 1.2 Mb");
     lines->Put(13, L"%s %s");
     EXPECT_EQ(w->FormatIS(13, {1.0, 2.5}), L"Downloaded: 1.00 Mb from 2.50 Mb");
+    lines->Put(10, std::wstring(5000, L'x'));
+    EXPECT_EQ(w->DialogIS(10), L"Zorvex instalation - Confirm downloading");
+    lines->Put(10, L"Bestätigen");
+    EXPECT_EQ(w->DialogIS(10), L"Bestätigen");
     w->UninstallStrings->Lines()->Put(3, L"%d");
     EXPECT_EQ(w->FormatUS(3, {L"Zorvex"}), L"Uninstall Zorvex");
 }

@@ -21,6 +21,9 @@ using Parsed = std::pair<std::wstring, int>;
 TEST(ProxyText, PicksTheHttpProxyOutOfTheSystemText) {
     EXPECT_EQ(TProxyParsing::Parse(L"host:3128"), Parsed(L"host", 3128));
     EXPECT_EQ(TProxyParsing::Parse(L"ftp=h1:21;http=h2:8080;https=h3:443"), Parsed(L"h2", 8080));
+    // The http entry last, or alone: nothing follows it to cut off, and its port keeps every digit.
+    EXPECT_EQ(TProxyParsing::Parse(L"https=h3:443;http=h2:8080"), Parsed(L"h2", 8080));
+    EXPECT_EQ(TProxyParsing::Parse(L"http=h2:8080"), Parsed(L"h2", 8080));
     EXPECT_EQ(TProxyParsing::Parse(L"hostonly"), Parsed(L"", 0));
     EXPECT_EQ(TProxyParsing::Parse(L"host:abc"), Parsed(L"host", 0));
     // Without an "http=" entry the text is split at its first colon.

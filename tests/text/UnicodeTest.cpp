@@ -31,6 +31,14 @@ TEST(Categories, FirstQuestionOnTwoThreadsLoadsOnce) {
     EXPECT_EQ(a, Survey());
 }
 
+// Zero-width characters are format characters, not blanks: trimming must keep them.
+TEST(Categories, WhiteSpace) {
+    for (uint32_t cp : {0x09u, 0x0Au, 0x0Du, 0x20u, 0x85u, 0xA0u, 0x2028u, 0x3000u})
+        EXPECT_TRUE(CodePointIsWhiteSpace(cp)) << std::hex << cp;
+    for (uint32_t cp : {0x41u, 0x5Fu, 0x200Bu, 0xFEFFu})
+        EXPECT_FALSE(CodePointIsWhiteSpace(cp)) << std::hex << cp;
+}
+
 TEST(Categories, NameStartsAndNameCharacters) {
     EXPECT_TRUE(CodePointIsNameStart('A'));
     EXPECT_TRUE(CodePointIsNameChar('A'));

@@ -224,6 +224,11 @@ TEST(XmlDocument, ResourceTrimmingAndValueEvents) {
     doc.LoadFromString(L"<a>  x y \r\n<b/> \t </a>");
     ASSERT_EQ(doc.Root()->ItemCount(), 2); // blanks alone before the end tag make no node
     EXPECT_EQ(doc.Root()->Items()->Item(0)->Value(), L"x y");
+    // A zero-width character is text, not a blank: an element that holds one alone keeps it.
+    for (const wchar_t* zeroWidth : {L"\u200B", L"\uFEFF"}) {
+        doc.LoadFromString(L"<a>" + std::wstring(zeroWidth) + L"</a>");
+        EXPECT_EQ(doc.Root()->Value(), zeroWidth);
+    }
     doc.SetOptions({sxoTrimPrecedingTextWhitespace, sxoKeepWhitespace});
     doc.LoadFromString(L"<a>  x <b/>   </a>");
     ASSERT_EQ(doc.Root()->ItemCount(), 3);

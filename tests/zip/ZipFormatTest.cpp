@@ -1,4 +1,4 @@
-// Archive names made from paths; an empty archive.
+// Archive names made from paths and split into folder and name; an empty archive.
 #include "tests/zip/ZipTestSupport.h"
 
 using namespace ziptest;
@@ -9,6 +9,16 @@ TEST(ZipNames, PathsBecomeArchiveNames) {
     EXPECT_EQ(ToZipName("a\\b"), "a/b");
     EXPECT_EQ(ToZipName("plain/name.txt"), "plain/name.txt");
     EXPECT_EQ(ToDosName("C:/dir/sub/a.txt"), "dir\\sub\\a.txt");
+}
+
+// A folder entry ("dir/") is all folder: a name taken from it would unpack it into a nested folder.
+TEST(ZipNames, NameAndFolderParts) {
+    EXPECT_EQ(TOxZip::GetFilePath("dir/sub/a.txt"), "dir\\sub\\");
+    EXPECT_EQ(TOxZip::GetFileName("dir/sub/a.txt"), "a.txt");
+    EXPECT_EQ(TOxZip::GetFilePath("dir/"), "dir\\");
+    EXPECT_EQ(TOxZip::GetFileName("dir/"), "");
+    EXPECT_EQ(TOxZip::GetFilePath("a.txt"), "");
+    EXPECT_EQ(TOxZip::GetFilePath("C:\\x\\y.txt"), "x\\");
 }
 
 TEST(ZipFormat, EmptyArchiveIsTheEndRecordAlone) {
