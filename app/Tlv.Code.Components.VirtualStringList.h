@@ -15,9 +15,10 @@ public:
     int SetCount() const { return fSetCount; }
     // Records N and, unless the component is being designed, replaces the lines by "0", "1", ... "N"
     // (N+1 lines; none when N < 0). A count above MaxSetCount raises EListError "List count out of bounds
-    // (%d)" and changes nothing: a downloaded language file must not be able to exhaust memory.
+    // (%d)" and changes nothing: a downloaded language file must not be able to exhaust memory, nor time:
+    // each element that sets the count rebuilds every line, so the bound is what a 30-byte element may cost.
     void SetSetCount(int N);
-    static constexpr int MaxSetCount = 65535;
+    static constexpr int MaxSetCount = 1024;
 
     TStrings* Lines() const { return FLines.get(); }
     // Copies Value's lines into the owned list.

@@ -114,7 +114,8 @@ TStringList* TOxZip::FileNames() {
         FFileNames->Clear();
         for (int i = 0; i < FZipHeader->Count(); ++i) {
             const AnsiString& name = FZipHeader->Items(i)->FileName();
-            FFileNames->Add(AnsiToWide(GetFilePath(name) + GetFileName(name)));
+            FFileNames->Add(
+                NameToWide(GetFilePath(name) + GetFileName(name), FZipHeader->Items(i)->BitFlag()));
         }
         FIsDirty = false;
     }
@@ -143,7 +144,8 @@ void TOxZip::WriteLocalEntry(TStream* Stream, TOxZipEntriesEntry* Item) {
     const int64_t dataStart =
         (int64_t)Item->LocalOffset() + TLocalFile::FixedSize + l.FilenameLength + l.ExtraFieldLength;
     // The copy holds no data descriptor, and its local name is the directory's (a rename changes both).
-    l.GeneralPurposeBitFlag &= ~8;
+    l.GeneralPurposeBitFlag = (l.GeneralPurposeBitFlag & ~(8 | Utf8NameFlag)) |
+                              (Item->FCentralDirectoryFile.GeneralPurposeBitFlag & Utf8NameFlag);
     l.FileName = Item->FCentralDirectoryFile.FileName;
     l.FilenameLength = Item->FCentralDirectoryFile.FilenameLength;
     WriteLocalHeader(Stream, l);

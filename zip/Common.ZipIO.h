@@ -1,6 +1,6 @@
 // The ZIP archive component: reads, extracts, adds to, removes from, renames in and rebuilds single-disk ZIP
 // archives of stored and deflated entries. Names, extra fields and comments are 8-bit strings (names in the
-// ANSI code page); entry data is raw bytes.
+// ANSI code page, or UTF-8 where the entry's flag bit 11 says so); entry data is raw bytes.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -20,6 +20,8 @@ constexpr uint32_t LocalFileHeaderSignatureValue = 0x04034B50;
 constexpr uint32_t CentralFileHeaderSignatureValue = 0x02014B50;
 constexpr uint32_t EndOfCentralDirSignatureValue = 0x06054B50;
 constexpr uint32_t DataDescriptorSignatureValue = 0x08074B50;
+// Flag bit 11: the entry's name (and comment) are UTF-8, not the ANSI code page.
+constexpr uint16_t Utf8NameFlag = 0x800;
 
 // Local file header: 30 fixed bytes, then name, extra field and data.
 struct TLocalFile {
@@ -218,22 +220,31 @@ private:
     TReader MainReader();
     // Streams the entry's data into Target; raises on anything that would give wrong or missing bytes.
     void ExtractData(TOxZipEntriesEntry* Item, TStream* Target, const TReader& Reader);
-    void ExtractEntryToFile(TOxZipEntriesEntry* Item, const AnsiString& FileName, const TReader& Reader);
+    void ExtractEntryToFile(TOxZipEntriesEntry* Item, const std::wstring& FileName, const TReader& Reader);
     // ExtractAll with overwrite-all on several threads: file creation, not inflating, is what costs most.
-    bool ExtractInParallel(const AnsiString& Root, const std::vector<int>& Indexes);
+    bool ExtractInParallel(const std::wstring& Root, const std::vector<int>& Indexes);
     void ExtractToFolder(const AnsiString& TargetDirectory, bool SelectedOnly);
-    bool DecideOverwrite(AnsiString& FileName, TOverwriteAction& Action, bool SingleFile);
+    bool DecideOverwrite(std::wstring& FileName, TOverwriteAction& Action, bool SingleFile);
     void WriteArchiveAnew(bool FireRemoveEvents);
     // Adds Stream under the archive name ZipName (replacing an entry of that name) by the save method in
     // force.
-    TOxZipEntriesEntry* AddPrepared(const AnsiString& ZipName, uint16_t FileAttr, TDateTime FileDate,
-                                    TStream* Stream);
+    TOxZipEntriesEntry* AddPrepared(const AnsiString& ZipName, uint16_t NameFlags, uint16_t FileAttr,
+                                    TDateTime FileDate, TStream* Stream);
+    // AddStream for a name stored as NameFlags say (Utf8NameFlag or 0).
+    TOxZipEntriesEntry* AddNamed(const AnsiString& FileName, uint16_t NameFlags, uint16_t FileAttr,
+                                 TDateTime FileDate, TStream* Stream);
+    // Names that come as text from the file system or a caller's list: stored in UTF-8 where the ANSI code
+    // page cannot hold them.
+    TOxZipEntriesEntry* AddFile(const std::wstring& FileName, const std::wstring& NewFileName);
     // The entry's records for new data: method, CRC-32, sizes and the raw deflate bytes in Data.
-    TOxZipEntriesEntry* NewEntry(const AnsiString& ZipName, uint16_t FileAttr, TDateTime FileDate,
-                                 TStream* Stream, AnsiString& Data);
-    void AddFolderChain(const AnsiString& Name, uint16_t Attr, TDateTime Date);
-    void WalkFolder(const AnsiString& Folder, const AnsiString& RootFolder, const AnsiString& WildCard,
+    TOxZipEntriesEntry* NewEntry(const AnsiString& ZipName, uint16_t NameFlags, uint16_t FileAttr,
+                                 TDateTime FileDate, TStream* Stream, AnsiString& Data);
+    void AddFolderChain(const AnsiString& Name, uint16_t NameFlags, uint16_t Attr, TDateTime Date);
+    void AddFolderChain(const std::wstring& Name, uint16_t Attr, TDateTime Date);
+    void WalkFolder(const std::wstring& Folder, const std::wstring& RootFolder, const AnsiString& WildCard,
                     bool WithSubFolders);
+    // IndexOf for a name already in archive form, as text.
+    int IndexOfName(const std::wstring& ZipName) const;
     // Removes the entries at the ascending Indexes, rewrites the archive once, then fires change 3.
     void RemoveInOnePass(const std::vector<int>& Indexes);
 

@@ -25,24 +25,28 @@ public:
 
 // Calls Visit with Folder (relative, its levels separated by backslashes) and then each shorter level that
 // ends in a backslash, deepest first, while Visit returns true.
-template <class F> void ForEachFolderLevel(const AnsiString& Folder, F&& Visit) {
+template <class F> void ForEachFolderLevel(const std::wstring& Folder, F&& Visit) {
     for (size_t end = Folder.size(); end > 0;) {
         if (!Visit(Folder.substr(0, end)) || end < 2) return;
-        const size_t cut = Folder.rfind('\\', end - 2);
-        if (cut == AnsiString::npos) return;
+        const size_t cut = Folder.rfind(L'\\', end - 2);
+        if (cut == std::wstring::npos) return;
         end = cut + 1;
     }
 }
 
 // Folder names compare without regard to case.
-AnsiString UpperCase(AnsiString S) {
-    if (!S.empty()) CharUpperBuffA(S.data(), (DWORD)S.size());
+std::wstring UpperCase(std::wstring S) {
+    if (!S.empty()) CharUpperBuffW(S.data(), (DWORD)S.size());
     return S;
 }
 
-// An ANSI byte never gives more than one UTF-16 unit, so only long names need converting to be measured.
-bool IsTooLongPath(const AnsiString& Path) {
-    return Path.size() > MaxPathLength && AnsiToWide(Path).size() > MaxPathLength;
+// The entry's folder part, and its folder and name parts, relative to the target folder, as text.
+std::wstring FolderOf(const TOxZipEntriesEntry* Item) {
+    return NameToWide(TOxZip::GetFilePath(Item->FileName()), Item->BitFlag());
+}
+std::wstring PathOf(const TOxZipEntriesEntry* Item) {
+    return NameToWide(TOxZip::GetFilePath(Item->FileName()) + TOxZip::GetFileName(Item->FileName()),
+                      Item->BitFlag());
 }
 
 bool IsSupported(const TOxZipEntriesEntry* Item) {
@@ -132,6 +136,7 @@ void TOxZipEntriesEntry::SetFileName(const AnsiString& Value) {
     if (FParent->IndexOf(name) >= 0) throw Exception(L"File with same name already exists in Archive!");
     FCentralDirectoryFile.FileName = name;
     FCentralDirectoryFile.FilenameLength = (uint16_t)name.size();
+    FCentralDirectoryFile.GeneralPurposeBitFlag &= ~Utf8NameFlag; // the new name is ANSI
     TOxZip* z = FParent->FParent;
     z->FIsDirty = true;
     if (!z->FBatchMode) {
@@ -157,7 +162,7 @@ TOxZipEntries::TReader TOxZipEntries::MainReader() {
 void TOxZipEntries::ExtractData(TOxZipEntriesEntry* Item, TStream* Target, const TReader& Reader) {
     TOxZip* z = FParent;
     const TCentralDirectoryFile& c = Item->FCentralDirectoryFile;
-    if (!IsSupported(Item)) RaiseCannotProcess(c.FileName);
+    if (!IsSupported(Item)) RaiseCannotProcess(c.FileName, c.GeneralPurposeBitFlag);
     TOxZip::TExtractBuffers& b = *Reader.Buffers;
     TStream* S = Reader.Source;
 
@@ -169,7 +174,7 @@ void TOxZipEntries::ExtractData(TOxZipEntriesEntry* Item, TStream* Target, const
     TLocalFile& l = Item->FLocalFile;
     l = TLocalFile();
     if (got < TLocalFile::FixedSize || Word32(b.In.get()) != LocalFileHeaderSignatureValue)
-        RaiseCannotProcess(c.FileName);
+        RaiseCannotProcess(c.FileName, c.GeneralPurposeBitFlag);
     UnpackLocal(b.In.get(), l);
     const int32_t header = TLocalFile::FixedSize + l.FilenameLength + l.ExtraFieldLength;
     if (header <= got) {
@@ -245,7 +250,7 @@ void TOxZipEntries::ExtractData(TOxZipEntriesEntry* Item, TStream* Target, const
         }
     }
     // Short data or a wrong checksum: the output is not the entry's content.
-    if (produced != size || (uint32_t)crc != c.Crc32) RaiseCannotProcess(c.FileName);
+    if (produced != size || (uint32_t)crc != c.Crc32) RaiseCannotProcess(c.FileName, c.GeneralPurposeBitFlag);
 }
 
 void TOxZipEntries::ExtractToStream(TOxZipEntriesEntry* Item, TStream* Stream) {
@@ -263,14 +268,13 @@ void TOxZipEntries::ExtractToStream(TOxZipEntriesEntry* Item, TStream* Stream) {
     }
 }
 
-void TOxZipEntries::ExtractEntryToFile(TOxZipEntriesEntry* Item, const AnsiString& FileName,
+void TOxZipEntries::ExtractEntryToFile(TOxZipEntriesEntry* Item, const std::wstring& Path,
                                        const TReader& Reader) {
-    const std::wstring path = AnsiToWide(FileName);
     if (Item->IsFolder()) {
-        TDirectory::CreateDirectory(path);
+        TDirectory::CreateDirectory(Path);
         return;
     }
-    if (!IsSupported(Item)) RaiseCannotProcess(Item->FileName());
+    if (!IsSupported(Item)) RaiseCannotProcess(Item->FileName(), Item->BitFlag());
     // The attributes go with the creation: one call less per file, and an existing hidden or system file
     // with the same attributes can be replaced.
     DWORD attributes = FILE_ATTRIBUTE_NORMAL;
@@ -278,27 +282,45 @@ void TOxZipEntries::ExtractEntryToFile(TOxZipEntriesEntry* Item, const AnsiStrin
         attributes =
             FILE_ATTRIBUTE_ARCHIVE |
             (Item->Attributes() & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    auto create = [&] {
+        return CreateFileW(Path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                            nullptr, CREATE_ALWAYS, attributes, nullptr);
+    };
+    HANDLE h = create();
+    // An existing read-only file is replaced too: overwriting was asked for, and Windows refuses it
+    // otherwise.
+    if (h == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED) {
+        const DWORD old = GetFileAttributesW(Path.c_str());
+        if (old != INVALID_FILE_ATTRIBUTES &&
+            (old & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) == FILE_ATTRIBUTE_READONLY &&
+            SetFileAttributesW(Path.c_str(), old & ~FILE_ATTRIBUTE_READONLY))
+            h = create();
+        else
+            SetLastError(ERROR_ACCESS_DENIED);
+    }
     if (h == INVALID_HANDLE_VALUE)
-        throw EFCreateError(L"Cannot create file \"" + path + L"\". " + SysErrorMessage(GetLastError()));
+        throw EFCreateError(L"Cannot create file \"" + Path + L"\". " + SysErrorMessage(GetLastError()));
     try {
         THandleStream out(h);
         ExtractData(Item, &out, Reader);
     } catch (...) {
         CloseHandle(h);
-        DeleteFileForced(path);
+        DeleteFileForced(Path);
         throw;
     }
     CloseHandle(h);
 }
 
-bool TOxZipEntries::DecideOverwrite(AnsiString& FileName, TOverwriteAction& Action, bool SingleFile) {
+bool TOxZipEntries::DecideOverwrite(std::wstring& FileName, TOverwriteAction& Action, bool SingleFile) {
     TOxZip* z = FParent;
     if (Action != oaOverwriteAll && Action != oaSkipAll && z->OnOverwriteFile) {
-        if (FileExists(AnsiToWide(FileName)))
-            z->OnOverwriteFile(z, FileName, Action);
-        else if (SingleFile)
+        if (FileExists(FileName)) {
+            // The event speaks ANSI: a name it leaves alone keeps every character.
+            const AnsiString asked = WideToAnsi(FileName);
+            AnsiString answer = asked;
+            z->OnOverwriteFile(z, answer, Action);
+            if (answer != asked) FileName = AnsiToWide(answer);
+        } else if (SingleFile)
             Action = oaOverwrite;
     }
     return Action == oaOverwrite || Action == oaOverwriteAll;
@@ -306,7 +328,7 @@ bool TOxZipEntries::DecideOverwrite(AnsiString& FileName, TOverwriteAction& Acti
 
 void TOxZipEntries::ExtractToFile(TOxZipEntriesEntry* Item, const AnsiString& FileName) {
     TOverwriteAction action = FParent->FOverwriteAction;
-    AnsiString target = FileName;
+    std::wstring target = AnsiToWide(FileName);
     if (DecideOverwrite(target, action, true)) ExtractEntryToFile(Item, target, MainReader());
 }
 
@@ -328,8 +350,8 @@ void TOxZipEntries::ExtractSelected(const AnsiString& TargetDirectory) {
 
 void TOxZipEntries::ExtractToFolder(const AnsiString& TargetDirectory, bool SelectedOnly) {
     TOverwriteAction action = FParent->FOverwriteAction;
-    AnsiString root = TargetDirectory;
-    if (root.empty() || root.back() != '\\') root += '\\';
+    std::wstring root = AnsiToWide(TargetDirectory);
+    if (root.empty() || root.back() != L'\\') root += L'\\';
     // Nothing may land outside the target folder, nor under a path longer than Windows accepts: extraction
     // stops at the first entry that would.
     std::vector<int> work;
@@ -337,28 +359,28 @@ void TOxZipEntries::ExtractToFolder(const AnsiString& TargetDirectory, bool Sele
     for (int i = 0; i < Count() && refused < 0; ++i) {
         TOxZipEntriesEntry* item = Items(i);
         if (SelectedOnly && !item->Selected()) continue;
+        // (UTF-8 bytes hold the separators, dots and colons as ASCII does.)
         const AnsiString path = TOxZip::GetFilePath(item->FileName()) + TOxZip::GetFileName(item->FileName());
-        if (IsUnsafeEntryPath(path) || IsTooLongPath(root + path))
+        if (IsUnsafeEntryPath(path) || root.size() + PathOf(item).size() > MaxPathLength)
             refused = i;
         else
             work.push_back(i);
     }
     // The parallel road asks no questions and reports no progress, so its result is the sequential one.
     if (action != oaOverwriteAll || FParent->OnDecompressFile || !ExtractInParallel(root, work)) {
-        std::unordered_set<AnsiString> made; // folders known to exist, so each is made once
+        std::unordered_set<std::wstring> made; // folders known to exist, so each is made once
         for (int i : work) {
             TOxZipEntriesEntry* item = Items(i);
-            const AnsiString folder = TOxZip::GetFilePath(item->FileName());
-            if (!folder.empty() && made.insert(folder).second)
-                TDirectory::CreateDirectory(AnsiToWide(root + folder));
-            AnsiString target = root + folder + TOxZip::GetFileName(item->FileName());
+            const std::wstring folder = FolderOf(item);
+            if (!folder.empty() && made.insert(folder).second) TDirectory::CreateDirectory(root + folder);
+            std::wstring target = root + PathOf(item);
             if (DecideOverwrite(target, action, false)) ExtractEntryToFile(item, target, MainReader());
         }
     }
-    if (refused >= 0) RaiseCannotProcess(Items(refused)->FileName());
+    if (refused >= 0) RaiseCannotProcess(Items(refused)->FileName(), Items(refused)->BitFlag());
 }
 
-bool TOxZipEntries::ExtractInParallel(const AnsiString& Root, const std::vector<int>& Indexes) {
+bool TOxZipEntries::ExtractInParallel(const std::wstring& Root, const std::vector<int>& Indexes) {
     // Each worker reads through a handle of its own, so only archives opened from a file qualify.
     auto* file = dynamic_cast<TFileStream*>(FParent->FZipStream);
     const int workers = (int)std::min<size_t>({(size_t)ProcessorCount(), 4, Indexes.size() / 8});
@@ -367,8 +389,7 @@ bool TOxZipEntries::ExtractInParallel(const AnsiString& Root, const std::vector<
     // after the other, in archive order.
     std::unordered_set<std::wstring> targets;
     for (int i : Indexes) {
-        const std::wstring path = AnsiToWide(TOxZip::GetFilePath(Items(i)->FileName()) +
-                                             TOxZip::GetFileName(Items(i)->FileName()) + "\\");
+        const std::wstring path = PathOf(Items(i)) + L"\\";
         std::wstring key;
         for (size_t start = 0, end; (end = path.find(L'\\', start)) != std::wstring::npos; start = end + 1) {
             std::wstring part = path.substr(start, end - start);
@@ -384,20 +405,20 @@ bool TOxZipEntries::ExtractInParallel(const AnsiString& Root, const std::vector<
 
     std::atomic<size_t> next{0};
     TSlimLock lock;
-    std::unordered_set<AnsiString> made;
-    std::vector<AnsiString> created;               // folders that did not exist before, relative to Root
+    std::unordered_set<std::wstring> made;
+    std::vector<std::wstring> created;             // folders that did not exist before, relative to Root
     std::vector<char> finished(Indexes.size(), 0); // entries written whole, by position
     size_t failedAt = Indexes.size(); // position of the first failure: nothing after it is started
     std::exception_ptr failure;
     // Under the lock, so that no worker writes into a folder another is still making.
-    auto makeFolder = [&](const AnsiString& Folder) {
+    auto makeFolder = [&](const std::wstring& Folder) {
         if (Folder.empty() || !made.insert(Folder).second) return;
-        ForEachFolderLevel(Folder, [&](const AnsiString& Level) {
-            if (DirectoryExists(AnsiToWide(Root + Level))) return false;
+        ForEachFolderLevel(Folder, [&](const std::wstring& Level) {
+            if (DirectoryExists(Root + Level)) return false;
             created.push_back(Level);
             return true;
         });
-        TDirectory::CreateDirectory(AnsiToWide(Root + Folder));
+        TDirectory::CreateDirectory(Root + Folder);
     };
     auto work = [&](TFileStream* Source) {
         TOxZip::TExtractBuffers buffers;
@@ -409,13 +430,12 @@ bool TOxZipEntries::ExtractInParallel(const AnsiString& Root, const std::vector<
             }
             TOxZipEntriesEntry* item = Items(Indexes[k]);
             try {
-                const AnsiString folder = TOxZip::GetFilePath(item->FileName());
                 {
                     std::lock_guard<TSlimLock> guard(lock);
-                    makeFolder(folder);
-                    if (item->IsFolder()) makeFolder(folder + TOxZip::GetFileName(item->FileName()));
+                    makeFolder(FolderOf(item));
+                    if (item->IsFolder()) makeFolder(PathOf(item));
                 }
-                ExtractEntryToFile(item, Root + folder + TOxZip::GetFileName(item->FileName()), reader);
+                ExtractEntryToFile(item, Root + PathOf(item), reader);
                 finished[k] = 1;
             } catch (...) {
                 std::lock_guard<TSlimLock> guard(lock);
@@ -429,27 +449,25 @@ bool TOxZipEntries::ExtractInParallel(const AnsiString& Root, const std::vector<
 
     // Entries after the failing one may have been written meanwhile: take them back, with the folders made
     // only for them, so that the result is the sequential one.
-    std::unordered_set<AnsiString> needed; // folder levels of the entries up to the failing one, upper case
+    std::unordered_set<std::wstring> needed; // folder levels of the entries up to the failing one, upper case
     for (size_t k = 0; k <= failedAt; ++k) {
         TOxZipEntriesEntry* item = Items(Indexes[k]);
-        AnsiString folder = TOxZip::GetFilePath(item->FileName());
-        if (item->IsFolder()) folder += TOxZip::GetFileName(item->FileName());
+        const std::wstring folder = item->IsFolder() ? PathOf(item) : FolderOf(item);
         if (!folder.empty())
-            ForEachFolderLevel(folder, [&](const AnsiString& Level) {
+            ForEachFolderLevel(folder, [&](const std::wstring& Level) {
                 needed.insert(UpperCase(Level));
                 return true;
             });
     }
     for (size_t k = failedAt + 1; k < Indexes.size(); ++k) {
         TOxZipEntriesEntry* item = Items(Indexes[k]);
-        if (finished[k] && !item->IsFolder())
-            DeleteFileForced(AnsiToWide(Root + TOxZip::GetFilePath(item->FileName()) +
-                                        TOxZip::GetFileName(item->FileName())));
+        if (finished[k] && !item->IsFolder()) DeleteFileForced(Root + PathOf(item));
     }
-    std::sort(created.begin(), created.end(),
-              [](const AnsiString& A, const AnsiString& B) { return A.size() > B.size(); }); // deepest first
-    for (const AnsiString& folder : created)
-        if (!needed.count(UpperCase(folder))) RemoveDirectoryW(AnsiToWide(Root + folder).c_str());
+    std::sort(created.begin(), created.end(), [](const std::wstring& A, const std::wstring& B) {
+        return A.size() > B.size();
+    }); // deepest first
+    for (const std::wstring& folder : created)
+        if (!needed.count(UpperCase(folder))) RemoveDirectoryW((Root + folder).c_str());
     std::rethrow_exception(failure);
 }
 
@@ -469,5 +487,6 @@ void TOxZipEntries::InvertSelection() {
 
 void TOxZipEntries::Select(const AnsiString& WildCard) {
     for (int i = 0; i < Count(); ++i)
-        if (MatchesMask(ToDosName(Items(i)->FileName()), WildCard)) Items(i)->FSelected = true;
+        if (MatchesMask(NameToWide(ToDosName(Items(i)->FileName()), Items(i)->BitFlag()), WildCard))
+            Items(i)->FSelected = true;
 }

@@ -98,24 +98,44 @@ void WriteEndRecord(TStream* S, const TEndOfCentralDir& R) {
     S->WriteBuffer(block, sizeof block);
 }
 
-std::wstring AnsiToWide(const AnsiString& S) {
+static std::wstring Decode(UINT CodePage, const AnsiString& S) {
     if (S.empty()) return {};
-    int n = MultiByteToWideChar(CP_ACP, 0, S.data(), (int)S.size(), nullptr, 0);
+    int n = MultiByteToWideChar(CodePage, 0, S.data(), (int)S.size(), nullptr, 0);
     std::wstring out(n, L'\0');
-    MultiByteToWideChar(CP_ACP, 0, S.data(), (int)S.size(), out.data(), n);
+    MultiByteToWideChar(CodePage, 0, S.data(), (int)S.size(), out.data(), n);
     return out;
+}
+
+static AnsiString Encode(UINT CodePage, const std::wstring& S, BOOL* Lost) {
+    if (S.empty()) return {};
+    const DWORD flags = Lost ? WC_NO_BEST_FIT_CHARS : 0;
+    int n = WideCharToMultiByte(CodePage, flags, S.data(), (int)S.size(), nullptr, 0, nullptr, nullptr);
+    std::string out(n, '\0');
+    WideCharToMultiByte(CodePage, flags, S.data(), (int)S.size(), out.data(), n, nullptr, Lost);
+    return out;
+}
+
+std::wstring AnsiToWide(const AnsiString& S) {
+    return Decode(CP_ACP, S);
 }
 
 AnsiString WideToAnsi(const std::wstring& S) {
-    if (S.empty()) return {};
-    int n = WideCharToMultiByte(CP_ACP, 0, S.data(), (int)S.size(), nullptr, 0, nullptr, nullptr);
-    std::string out(n, '\0');
-    WideCharToMultiByte(CP_ACP, 0, S.data(), (int)S.size(), out.data(), n, nullptr, nullptr);
-    return out;
+    return Encode(CP_ACP, S, nullptr);
 }
 
-void RaiseCannotProcess(const AnsiString& Name) {
-    throw Exception(L"Cannot process this file: " + AnsiToWide(Name) + L" ");
+std::wstring NameToWide(const AnsiString& Name, uint16_t Flags) {
+    return Decode(Flags & Utf8NameFlag ? CP_UTF8 : CP_ACP, Name);
+}
+
+AnsiString WideToName(const std::wstring& Name, uint16_t& Flags) {
+    BOOL lost = FALSE;
+    AnsiString ansi = Encode(CP_ACP, Name, &lost);
+    Flags = lost ? Utf8NameFlag : 0;
+    return lost ? Encode(CP_UTF8, Name, nullptr) : ansi;
+}
+
+void RaiseCannotProcess(const AnsiString& Name, uint16_t Flags) {
+    throw Exception(L"Cannot process this file: " + NameToWide(Name, Flags) + L" ");
 }
 
 static bool MatchFrom(const wchar_t* S, const wchar_t* M) {
@@ -156,8 +176,8 @@ static bool MatchFrom(const wchar_t* S, const wchar_t* M) {
     }
 }
 
-bool MatchesMask(const AnsiString& Name, const AnsiString& Mask) {
-    std::wstring s = AnsiToWide(Name), m = AnsiToWide(Mask);
+bool MatchesMask(std::wstring s, const AnsiString& Mask) {
+    std::wstring m = AnsiToWide(Mask);
     if (!s.empty()) CharLowerBuffW(s.data(), (DWORD)s.size());
     if (!m.empty()) CharLowerBuffW(m.data(), (DWORD)m.size());
     return MatchFrom(s.c_str(), m.c_str());

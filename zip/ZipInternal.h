@@ -27,12 +27,17 @@ void WriteEndRecord(TStream* S, const TEndOfCentralDir& R);
 
 std::wstring AnsiToWide(const AnsiString& S);
 AnsiString WideToAnsi(const std::wstring& S);
+// An entry name as text, from the bytes stored under the entry's flags: UTF-8 with Utf8NameFlag, else ANSI.
+std::wstring NameToWide(const AnsiString& Name, uint16_t Flags);
+// The bytes to store for a name: ANSI when the code page holds every character (Flags 0), else UTF-8 (Flags
+// Utf8NameFlag), so that no character is lost.
+AnsiString WideToName(const std::wstring& Name, uint16_t& Flags);
 
 // "Cannot process this file: " + name + " ": every refusal to extract an entry.
-[[noreturn]] void RaiseCannotProcess(const AnsiString& Name);
+[[noreturn]] void RaiseCannotProcess(const AnsiString& Name, uint16_t Flags = 0);
 
 // Wildcard match with "*", "?" and bracketed sets ("[a-c]", "[!x]"), without regard to case.
-bool MatchesMask(const AnsiString& Name, const AnsiString& Mask);
+bool MatchesMask(std::wstring Name, const AnsiString& Mask);
 
 // An entry path (backslashes, after the name rules) that would not name a file inside the target folder:
 // absolute, with a drive or stream colon, with a ".." part, or naming a device.

@@ -75,6 +75,25 @@ bool FindDataDescriptor(TStream* S, int64_t DataStart, uint32_t& Crc, uint32_t& 
     return false;
 }
 
+// The directory ends where the end record begins, or where the ZIP64 end record begins that a writer puts
+// (with its locator) before the end record once the count reaches 0xFFFF; that record must then describe the
+// same directory, or the classic fields are capped and tell only a part.
+bool DirectoryReachesEndRecord(TStream* S, const TEndOfCentralDir& End, int64_t EndPos) {
+    const int64_t dirEnd = (int64_t)End.OffsetOfStartOfCentralDirectory + End.SizeOfTheCentralDirectory;
+    if (dirEnd == EndPos) return true;
+    uint8_t rec[56] = {}, locator[20] = {};
+    if (EndPos - dirEnd < (int64_t)(sizeof rec + sizeof locator) ||
+        ReadAt(S, dirEnd, rec, sizeof rec) != sizeof rec ||
+        ReadAt(S, EndPos - sizeof locator, locator, sizeof locator) != sizeof locator)
+        return false;
+    uint64_t count, size, offset, at;
+    std::memcpy(&count, rec + 32, 8), std::memcpy(&size, rec + 40, 8), std::memcpy(&offset, rec + 48, 8);
+    std::memcpy(&at, locator + 8, 8);
+    return Word32(rec) == 0x06064B50 && Word32(locator) == 0x07064B50 && at == (uint64_t)dirEnd &&
+           count == End.TotalNumberOfEntries && size == End.SizeOfTheCentralDirectory &&
+           offset == End.OffsetOfStartOfCentralDirectory;
+}
+
 } // namespace
 
 uint32_t zipio::Word32(const uint8_t* P) {
@@ -186,6 +205,14 @@ TOxZipEntriesEntry* TOxZipEntries::AddParsedEntry(const TCentralDirectoryFile& R
 bool TOxZipEntries::ParseCentralDirectory(TStream* MS) {
     const TEndOfCentralDir& end = FParent->FEndOfCentralDir;
     const int total = end.TotalNumberOfEntriesOnThisDisk;
+    // Only a single-disk directory that fills the room up to the end record describes the whole archive. A
+    // ZIP64 archive (whose classic fields are capped, its own records lying in between), a count that is not
+    // the number of records, or an offset that points elsewhere would have a part of it read as the whole.
+    if (end.NumberOfThisDisk != 0 || end.NumberOfTheDiskWithTheStart != 0 ||
+        end.TotalNumberOfEntries != total ||
+        !DirectoryReachesEndRecord(MS, end, FParent->FEndOfCentralDirPos))
+        return false;
+    int64_t consumed = 0;
     try {
         TBlockReader in(MS, end.OffsetOfStartOfCentralDirectory);
         for (int i = 0; i < total; ++i) {
@@ -193,6 +220,10 @@ bool TOxZipEntries::ParseCentralDirectory(TStream* MS) {
             uint8_t fixed[TCentralDirectoryFile::FixedSize] = {};
             in.Read(fixed, sizeof fixed);
             UnpackCentral(fixed, r);
+            if (r.CentralFileHeaderSignature != CentralFileHeaderSignatureValue) return false;
+            consumed += TCentralDirectoryFile::FixedSize + r.FilenameLength + r.ExtraFieldLength +
+                        r.FileCommentLength;
+            if (consumed > end.SizeOfTheCentralDirectory) return false;
             r.FileName = in.ReadString(r.FilenameLength);
             r.ExtraField = in.ReadString(r.ExtraFieldLength);
             r.FileComment = in.ReadString(r.FileCommentLength);
@@ -202,7 +233,7 @@ bool TOxZipEntries::ParseCentralDirectory(TStream* MS) {
     } catch (const Exception&) {
         return false;
     }
-    return Count() == total;
+    return Count() == total && consumed == end.SizeOfTheCentralDirectory;
 }
 
 void TOxZipEntries::LoadLocalHeaders(TStream* MS) {
@@ -310,11 +341,14 @@ bool TOxZipEntries::WalkLocalHeaders(TStream* MS) {
 }
 
 int TOxZipEntries::IndexOf(const AnsiString& FileName) const {
-    const std::wstring wanted = AnsiToWide(ToZipName(FileName));
+    return IndexOfName(AnsiToWide(ToZipName(FileName)));
+}
+
+int TOxZipEntries::IndexOfName(const std::wstring& ZipName) const {
     for (int i = 0; i < Count(); ++i) {
-        const std::wstring name = AnsiToWide(ToZipName(Items(i)->FileName()));
-        if (CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, name.data(), (int)name.size(), wanted.data(),
-                           (int)wanted.size()) == CSTR_EQUAL)
+        const std::wstring name = NameToWide(ToZipName(Items(i)->FileName()), Items(i)->BitFlag());
+        if (CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, name.data(), (int)name.size(),
+                           ZipName.data(), (int)ZipName.size()) == CSTR_EQUAL)
             return i;
     }
     return -1;

@@ -28,15 +28,14 @@ TDateTime FileTimeToDateTime(const FILETIME& Time) {
     return (ticks - 94353120000000000LL) / 864000000000.0;
 }
 
-AnsiString RelativeTo(const AnsiString& Name, const AnsiString& RootFolder) {
-    const std::wstring name = AnsiToWide(Name), root = AnsiToWide(RootFolder);
-    if (root.size() > name.size() ||
-        CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, name.data(), (int)root.size(), root.data(),
-                       (int)root.size()) != CSTR_EQUAL)
+std::wstring RelativeTo(const std::wstring& Name, const std::wstring& RootFolder) {
+    if (RootFolder.size() > Name.size() ||
+        CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, Name.data(), (int)RootFolder.size(),
+                       RootFolder.data(), (int)RootFolder.size()) != CSTR_EQUAL)
         return Name;
-    std::wstring rest = name.substr(root.size());
+    std::wstring rest = Name.substr(RootFolder.size());
     if (!rest.empty() && rest[0] == L'\\') rest.erase(0, 1);
-    return WideToAnsi(rest);
+    return rest;
 }
 
 int Level(TZipCompressionType Type) {
@@ -63,20 +62,25 @@ TOxZipEntriesEntry* TOxZipEntries::AddStream(const AnsiString& FileName, TStream
 
 TOxZipEntriesEntry* TOxZipEntries::AddStream(const AnsiString& FileName, uint16_t FileAttr,
                                              TDateTime FileDate, TStream* Stream) {
+    return AddNamed(FileName, 0, FileAttr, FileDate, Stream);
+}
+
+TOxZipEntriesEntry* TOxZipEntries::AddNamed(const AnsiString& FileName, uint16_t NameFlags, uint16_t FileAttr,
+                                            TDateTime FileDate, TStream* Stream) {
     TOxZip* z = FParent;
-    if (z->FStoreFolders && z->FStoreRelativePath) AddFolderChain(FileName, 16, Now());
+    if (z->FStoreFolders && z->FStoreRelativePath) AddFolderChain(FileName, NameFlags, 16, Now());
     AnsiString name = FileName;
     if (!z->FStoreRelativePath) {
         size_t cut = name.find_last_of("\\/:");
         if (cut != AnsiString::npos) name.erase(0, cut + 1);
     }
-    TOxZipEntriesEntry* entry = AddPrepared(ToZipName(name), FileAttr, FileDate, Stream);
-    if (z->OnAddItem) z->OnAddItem(z, FileName);
+    TOxZipEntriesEntry* entry = AddPrepared(ToZipName(name), NameFlags, FileAttr, FileDate, Stream);
+    if (z->OnAddItem) z->OnAddItem(z, NameFlags ? WideToAnsi(NameToWide(FileName, NameFlags)) : FileName);
     return entry;
 }
 
-TOxZipEntriesEntry* TOxZipEntries::NewEntry(const AnsiString& ZipName, uint16_t FileAttr, TDateTime FileDate,
-                                            TStream* Stream, AnsiString& Data) {
+TOxZipEntriesEntry* TOxZipEntries::NewEntry(const AnsiString& ZipName, uint16_t NameFlags, uint16_t FileAttr,
+                                            TDateTime FileDate, TStream* Stream, AnsiString& Data) {
     TOxZip* z = FParent;
     AnsiString source((size_t)std::max<int64_t>(0, Stream->Size() - Stream->Position()), '\0');
     if (!source.empty()) Stream->ReadBuffer(source.data(), (int32_t)source.size());
@@ -109,6 +113,7 @@ TOxZipEntriesEntry* TOxZipEntries::NewEntry(const AnsiString& ZipName, uint16_t 
     TCentralDirectoryFile& c = e->FCentralDirectoryFile;
     c.CentralFileHeaderSignature = CentralFileHeaderSignatureValue;
     c.VersionMadeBy = c.VersionNeededToExtract = 20;
+    c.GeneralPurposeBitFlag = NameFlags;
     c.CompressionMethod = source.empty() ? 0 : 8;
     c.LastModFileTimeDate = DateTimeToFileDate(FileDate);
     c.Crc32 = crc;
@@ -120,6 +125,7 @@ TOxZipEntriesEntry* TOxZipEntries::NewEntry(const AnsiString& ZipName, uint16_t 
     TLocalFile& l = e->FLocalFile;
     l.LocalFileHeaderSignature = LocalFileHeaderSignatureValue;
     l.VersionNeededToExtract = 20;
+    l.GeneralPurposeBitFlag = NameFlags;
     l.CompressionMethod = c.CompressionMethod;
     l.LastModFileTimeDate = c.LastModFileTimeDate;
     l.Crc32 = c.Crc32;
@@ -134,10 +140,10 @@ TOxZipEntriesEntry* TOxZipEntries::NewEntry(const AnsiString& ZipName, uint16_t 
     return e;
 }
 
-TOxZipEntriesEntry* TOxZipEntries::AddPrepared(const AnsiString& ZipName, uint16_t FileAttr,
-                                               TDateTime FileDate, TStream* Stream) {
+TOxZipEntriesEntry* TOxZipEntries::AddPrepared(const AnsiString& ZipName, uint16_t NameFlags,
+                                               uint16_t FileAttr, TDateTime FileDate, TStream* Stream) {
     TOxZip* z = FParent;
-    const int existing = IndexOf(ZipName);
+    const int existing = IndexOfName(NameToWide(ZipName, NameFlags));
     if (existing >= 0) {
         TBatch batch(z->FBatchMode);
         Remove(existing);
@@ -149,7 +155,7 @@ TOxZipEntriesEntry* TOxZipEntries::AddPrepared(const AnsiString& ZipName, uint16
     if (z->FZipSaveMethod == FastSave) {
         // The new entry goes where the directory was; directory and end record follow it.
         const uint32_t offset = z->FEndOfCentralDir.OffsetOfStartOfCentralDirectory;
-        e = NewEntry(ZipName, FileAttr, FileDate, Stream, data);
+        e = NewEntry(ZipName, NameFlags, FileAttr, FileDate, Stream, data);
         e->FCentralDirectoryFile.RelativeOffsetOfLocalHeader = offset;
         S->SetPosition(offset);
         WriteLocalHeader(S, e->FLocalFile);
@@ -175,7 +181,7 @@ TOxZipEntriesEntry* TOxZipEntries::AddPrepared(const AnsiString& ZipName, uint16
         std::vector<TOxZipEntriesEntry*> items;
         for (int i = 0; i < Count(); ++i) items.push_back(Items(i));
         z->WriteLocalEntries(out, items);
-        e = NewEntry(ZipName, FileAttr, FileDate, Stream, data);
+        e = NewEntry(ZipName, NameFlags, FileAttr, FileDate, Stream, data);
         items.push_back(e);
         z->NewLHOffsets.back() = (uint32_t)out->Position();
         e->FCentralDirectoryFile.RelativeOffsetOfLocalHeader = z->NewLHOffsets.back();
@@ -202,28 +208,40 @@ TOxZipEntriesEntry* TOxZipEntries::AddPrepared(const AnsiString& ZipName, uint16
     return e;
 }
 
-void TOxZipEntries::AddFolderChain(const AnsiString& Name, uint16_t Attr, TDateTime Date) {
+void TOxZipEntries::AddFolderChain(const AnsiString& Name, uint16_t NameFlags, uint16_t Attr,
+                                   TDateTime Date) {
     const AnsiString dos = ToDosName(ToZipName(Name));
     const size_t last = dos.rfind('\\');
     if (last == AnsiString::npos) return;
     for (size_t p = dos.find('\\'); p != AnsiString::npos && p <= last; p = dos.find('\\', p + 1)) {
-        const AnsiString folder = dos.substr(0, p + 1);
-        if (IndexOf(folder) < 0) {
+        const AnsiString folder = ToZipName(dos.substr(0, p + 1));
+        if (IndexOfName(NameToWide(folder, NameFlags)) < 0) {
             TMemoryStream empty;
-            AddPrepared(ToZipName(folder), Attr, Date, &empty);
+            AddPrepared(folder, NameFlags, Attr, Date, &empty);
         }
     }
 }
 
+void TOxZipEntries::AddFolderChain(const std::wstring& Name, uint16_t Attr, TDateTime Date) {
+    uint16_t flags;
+    const AnsiString bytes = WideToName(Name, flags);
+    AddFolderChain(bytes, flags, Attr, Date);
+}
+
 TOxZipEntriesEntry* TOxZipEntries::AddFile(const AnsiString& FileName, const AnsiString& NewFileName) {
-    const std::wstring path = AnsiToWide(FileName);
+    return AddFile(AnsiToWide(FileName), AnsiToWide(NewFileName));
+}
+
+TOxZipEntriesEntry* TOxZipEntries::AddFile(const std::wstring& FileName, const std::wstring& NewFileName) {
     WIN32_FIND_DATAW found;
-    HANDLE h = FindFirstFileW(path.c_str(), &found);
+    HANDLE h = FindFirstFileW(FileName.c_str(), &found);
     if (h == INVALID_HANDLE_VALUE) return nullptr;
     FindClose(h);
-    TFileStream file(path, fmOpenRead | fmShareDenyNone);
-    return AddStream(NewFileName, (uint16_t)found.dwFileAttributes, FileTimeToDateTime(found.ftLastWriteTime),
-                     &file);
+    TFileStream file(FileName, fmOpenRead | fmShareDenyNone);
+    uint16_t flags;
+    const AnsiString name = WideToName(NewFileName, flags);
+    return AddNamed(name, flags, (uint16_t)found.dwFileAttributes, FileTimeToDateTime(found.ftLastWriteTime),
+                    &file);
 }
 
 bool TOxZipEntries::AddFiles(TStrings* FileNames) {
@@ -232,7 +250,7 @@ bool TOxZipEntries::AddFiles(TStrings* FileNames) {
     {
         TBatch batch(z->FBatchMode);
         try {
-            for (int i = 0; i < FileNames->Count(); ++i) AddFile(WideToAnsi(FileNames->Get(i)));
+            for (int i = 0; i < FileNames->Count(); ++i) AddFile(FileNames->Get(i), FileNames->Get(i));
         } catch (const Exception&) {
             result = false;
         }
@@ -241,11 +259,11 @@ bool TOxZipEntries::AddFiles(TStrings* FileNames) {
     return result;
 }
 
-void TOxZipEntries::WalkFolder(const AnsiString& Folder, const AnsiString& RootFolder,
+void TOxZipEntries::WalkFolder(const std::wstring& Folder, const std::wstring& RootFolder,
                                const AnsiString& WildCard, bool WithSubFolders) {
     TOxZip* z = FParent;
     WIN32_FIND_DATAW found;
-    HANDLE h = FindFirstFileW(AnsiToWide(Folder + "\\*.*").c_str(), &found);
+    HANDLE h = FindFirstFileW((Folder + L"\\*.*").c_str(), &found);
     if (h == INVALID_HANDLE_VALUE) return;
     struct TCloser {
         HANDLE H;
@@ -253,21 +271,21 @@ void TOxZipEntries::WalkFolder(const AnsiString& Folder, const AnsiString& RootF
     } closer{h};
     const bool everything = WildCard == "*" || WildCard == "*.*";
     do {
-        const AnsiString name = WideToAnsi(found.cFileName);
+        const std::wstring name = found.cFileName;
         const uint16_t attr = (uint16_t)found.dwFileAttributes;
         const TDateTime date = FileTimeToDateTime(found.ftLastWriteTime);
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if (name == "..") continue;
-            if (name == ".") {
-                AddFolderChain(RelativeTo(Folder + "\\", RootFolder), attr, date);
+            if (name == L"..") continue;
+            if (name == L".") {
+                AddFolderChain(RelativeTo(Folder + L"\\", RootFolder), attr, date);
                 continue;
             }
-            const AnsiString sub = Folder + "\\" + name;
+            const std::wstring sub = Folder + L"\\" + name;
             if (z->FStoreFolders && z->FStoreRelativePath)
-                AddFolderChain(RelativeTo(sub + "\\", RootFolder), attr, date);
+                AddFolderChain(RelativeTo(sub + L"\\", RootFolder), attr, date);
             if (WithSubFolders) WalkFolder(sub, RootFolder, WildCard, WithSubFolders);
         } else {
-            const AnsiString path = Folder + "\\" + name;
+            const std::wstring path = Folder + L"\\" + name;
             if (everything || MatchesMask(path, WildCard)) AddFile(path, RelativeTo(path, RootFolder));
         }
     } while (FindNextFileW(h, &found));
@@ -278,7 +296,7 @@ bool TOxZipEntries::AddFolder(const AnsiString& FolderName, const AnsiString& Ro
     TOxZip* z = FParent;
     {
         TBatch batch(z->FBatchMode);
-        WalkFolder(FolderName, RootFolder, WildCard, WithSubFolders);
+        WalkFolder(AnsiToWide(FolderName), AnsiToWide(RootFolder), WildCard, WithSubFolders);
     }
     z->DoChange(z, 2);
     return true;
@@ -290,13 +308,13 @@ bool TOxZipEntries::AddFilesAndFolders(TStrings* FileNames, const AnsiString& Ro
     {
         TBatch batch(z->FBatchMode);
         for (int i = 0; i < FileNames->Count(); ++i) {
-            const AnsiString name = WideToAnsi(FileNames->Get(i));
-            const DWORD attr = GetFileAttributesW(AnsiToWide(name).c_str());
+            const std::wstring name = FileNames->Get(i), root = AnsiToWide(RootFolder);
+            const DWORD attr = GetFileAttributesW(name.c_str());
             if (attr == INVALID_FILE_ATTRIBUTES) continue;
             if (attr & FILE_ATTRIBUTE_DIRECTORY)
-                WalkFolder(name, RootFolder, "*.*", WithSubFolders);
+                WalkFolder(name, root, "*.*", WithSubFolders);
             else
-                AddFile(name, RelativeTo(name, RootFolder));
+                AddFile(name, RelativeTo(name, root));
         }
     }
     z->DoChange(z, 2);
@@ -403,7 +421,7 @@ void TOxZipEntries::RenameMultiple(TStringList* Names, TStringList* NewNames) {
 void TOxZipEntries::CreateFolder(const AnsiString& FolderName, TDateTime FolderDate) {
     AnsiString name = FolderName;
     if (name.empty() || (name.back() != '\\' && name.back() != '/')) name += '\\';
-    AddFolderChain(name, 16, FolderDate);
+    AddFolderChain(name, 0, 16, FolderDate);
     FParent->FIsDirty = true;
 }
 

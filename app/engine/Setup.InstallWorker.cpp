@@ -74,6 +74,17 @@ bool LinkName(const TInstallJob& Job, int Index, std::wstring& Name) {
     return true;
 }
 
+// A file the installation replaces may carry the read-only attribute (a package entry, or a file made so by
+// hand): Windows then refuses to overwrite or delete it, and every later installation would fail as well.
+void MakeWritable(const std::wstring& FileName) {
+    const DWORD attributes = GetFileAttributesW(FileName.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        SetFileAttributesW(FileName.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+}
+
+// No real "Core.xml" comes near this; a bigger one would cost memory in proportion when parsed.
+constexpr int64_t MaxCoreXmlSize = 4 << 20;
+
 void MakeGroupLink(const TInstallJob& Job, int Index, const std::wstring& Target, const std::wstring& Param) {
     std::wstring name;
     if (LinkName(Job, Index, name))
@@ -117,6 +128,7 @@ bool InstallWorker(const TInstallJob& Job) {
     Log(Job, "Unzip - Done");
 
     Log(Job, "Copy uninstall");
+    MakeWritable(Job.U(vsUninstallTool));
     if (FileExists(Job.U(vsUninstallTool))) TFile::Delete(Job.U(vsUninstallTool));
     TFile::Copy(Job.LInstallerExeName, Job.U(vsUninstallTool), true);
 
@@ -139,8 +151,16 @@ bool InstallWorker(const TInstallJob& Job) {
 
 std::wstring MakeCoreXML(const TInstallJob& Job, const std::wstring& FileName,
                          const std::wstring& InstallPath, int64_t ReleaseNumber) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (GetFileAttributesExW(FileName.c_str(), GetFileExInfoStandard, &data) &&
+        ((int64_t)data.nFileSizeHigh << 32 | data.nFileSizeLow) > MaxCoreXmlSize)
+        throw Exception(L"\"" + FileName + L"\" is too large");
     TExSimpleXML xml;
-    xml.LoadXMLFile(FileName);
+    // A file that yields no element (an encoding that cannot be decoded, or no XML at all) would be saved as
+    // its header and the number alone: the tool's settings would be lost and the installation reported done.
+    if (xml.LoadXMLFile(FileName) && xml.Root()->Name().empty())
+        throw Exception(L"\"" + FileName + L"\" cannot be read");
+    MakeWritable(FileName);
     XMLSetProp(xml.Root(), L"path", InstallPath);
     const std::wstring key = WriteInstallKey(Job);
     XMLSetProp(xml.Root(), L"key", key);
@@ -156,6 +176,7 @@ void MakeConfigXML(const TInstallJob& Job, const std::wstring& FileName, const s
     xml.WriteValue(L"lang", {L"global"}, Job.LangID);
     xml.WriteValue(L"workmode", {L"global"}, L"1");
     xml.WriteValue(L"eula", {L"global"}, L"True");
+    MakeWritable(FileName);
     xml.SaveToFile(FileName, seAuto, 0);
 }
 

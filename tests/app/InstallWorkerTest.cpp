@@ -280,3 +280,72 @@ TEST_F(InstallWorkerTest, CaptionsMakeLinksOnlyInsideTheGroup) {
 }
 
 } // namespace
+
+// Hostile packages: each ends the worker with a False result and the failing step last in the log, and a
+// sound package then installs over what it left.
+class HostilePackageTest : public InstallWorkerTest {
+protected:
+    void FailsAt(const char* Step) {
+        EXPECT_FALSE(Install());
+        EXPECT_EQ(LogLines(Job.FInstallLog).back(), Step);
+        Package({{"Zorvex.exe", "sound"}, {"Core.xml", "<Core version=\"3\"/>"}});
+        ASSERT_TRUE(Install());
+        EXPECT_EQ(ReadBytes(Job.U(vsRunExe)), "sound");
+        EXPECT_NE(ReadBytes(Job.U(vsAppCoreXML)).find("<Core version=\"3\""), std::string::npos);
+    }
+    bool InstallFolderEmpty() {
+        WIN32_FIND_DATAW found;
+        HANDLE h = FindFirstFileW((Job.U(vsInstallPath) + L"*").c_str(), &found);
+        int names = 0;
+        if (h != INVALID_HANDLE_VALUE) {
+            do names += wcscmp(found.cFileName, L".") && wcscmp(found.cFileName, L"..");
+            while (FindNextFileW(h, &found));
+            FindClose(h);
+        }
+        return names == 0;
+    }
+};
+
+// The classic end record counts at most 0xFFFF entries; a ZIP64 archive's, or a damaged one's, may count
+// fewer than its directory holds. Refused before any file is written.
+TEST_F(HostilePackageTest, AnArchiveReadInPartIsRefusedBeforeAnythingIsWritten) {
+    std::string zip = MakeZip({{"Zorvex.exe", "tool"}, {"a.txt", "a"}, {"b.txt", "b"}});
+    const size_t end = zip.rfind("PK\x05\x06");
+    zip[end + 8] = zip[end + 10] = 2;
+    ExpectRefused(zip);
+    EXPECT_TRUE(InstallFolderEmpty());
+    std::string shifted = MakeZip({{"Zorvex.exe", "tool"}});
+    shifted[shifted.rfind("PK\x05\x06") + 16] = 0; // the directory's offset points at the local header
+    ExpectRefused(shifted);
+    EXPECT_TRUE(InstallFolderEmpty());
+    ExpectASoundPackageInstallsOverIt();
+}
+
+TEST_F(HostilePackageTest, FilesThatCannotBePutInPlace) {
+    // A file where a later entry needs a folder.
+    Package({{"Zorvex.exe", "tool"}, {"data", "a file"}, {"data/x.txt", "x"}});
+    FailsAt("Unzip");
+    // A read-only entry where the installation writes: replaced, now and on every later installation.
+    Package({{"Zorvex.exe", "tool"},
+             {"uninstall.exe", "read-only", FILE_ATTRIBUTE_READONLY},
+             {"Core.xml", "<Core/>", FILE_ATTRIBUTE_READONLY}});
+    ASSERT_TRUE(Install());
+    EXPECT_EQ(ReadBytes(Job.U(vsUninstallTool)), ReadBytes(Job.LInstallerExeName));
+    ASSERT_TRUE(Install());
+    SetFileAttributesW(Job.U(vsAppConfigXML).c_str(), FILE_ATTRIBUTE_READONLY);
+    ASSERT_TRUE(Install());
+}
+
+TEST_F(HostilePackageTest, ACoreXmlThatCannotBeReadStopsTheInstallation) {
+    const std::string utf7 =
+        "<?xml version=\"1.0\" encoding=\"UTF-7\"?>\r\n<Core version=\"3\"><plugins/></Core>\r\n";
+    Package({{"Zorvex.exe", "tool"}, {"Core.xml", utf7}});
+    FailsAt("Make Core XML");
+    Package({{"Zorvex.exe", "tool"}, {"Core.xml", std::string("\0\x01\xff\xfe garbage", 12)}});
+    FailsAt("Make Core XML");
+    // Beyond any real one: refused unread.
+    std::string huge = "<Core>";
+    while (huge.size() <= (4u << 20)) huge += "<plugin name=\"p\"/>";
+    Package({{"Zorvex.exe", "tool"}, {"Core.xml", huge + "</Core>"}});
+    FailsAt("Make Core XML");
+}

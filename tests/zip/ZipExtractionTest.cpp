@@ -157,3 +157,32 @@ TEST(Extract, ProgressCompressedDataAndEmptyEntries) {
     EXPECT_TRUE(Exists(folder + "\\empty.txt"));
     EXPECT_EQ(ReadFile(folder + "\\empty.txt"), "");
 }
+
+// Names with flag bit 11 are UTF-8, on every extraction road; names without it stay in the ANSI code page.
+TEST(Extract, NamesInUtf8AndInTheAnsiCodePage) {
+    TOxZip zip(nullptr);
+    zip.Open(Fixture("utf8_names.zip"));
+    ASSERT_TRUE(zip.IsZipFile());
+    EXPECT_EQ(zip.FileNames()->Get(0), L"заметка.txt");
+    EXPECT_EQ(zip.FileNames()->Get(1), L"папка\\файл00.txt");
+    zip.SetOverwriteAction(oaOverwriteAll);
+    for (bool parallel : {true, false}) {
+        const std::wstring root = Wide(FreshFolder(parallel ? "-parallel" : "-sequential")) + L"\\";
+        if (!parallel) zip.OnDecompressFile = [](TObject*, int64_t, int64_t) {};
+        zip.ExtractAll(std::string(root.begin(), root.end()));
+        EXPECT_EQ(ReadFileW(root + L"заметка.txt"),
+                  "\xd0\xb7\xd0\xb0\xd0\xbc\xd0\xb5\xd1\x82\xd0\xba\xd0\xb0");
+        for (int i = 0; i < 20; ++i) {
+            wchar_t name[32];
+            swprintf(name, 32, L"папка\\файл%02d.txt", i);
+            EXPECT_EQ(ReadFileW(root + name), std::to_string(i)) << i;
+        }
+    }
+    const std::string folder = FreshFolder("-ansi");
+    zip.Open(Fixture("ansi_name.zip"));
+    wchar_t ansi[16] = {};
+    MultiByteToWideChar(CP_ACP, 0, "caf\xe9.txt", -1, ansi, 16);
+    EXPECT_EQ(zip.FileNames()->Get(0), ansi);
+    zip.ExtractAll(folder);
+    EXPECT_EQ(ReadFileW(Wide(folder) + L"\\" + ansi), "ansi");
+}

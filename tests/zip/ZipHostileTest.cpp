@@ -218,3 +218,21 @@ TEST(Hostile, WalkFindsTheEndsOfStreamedEntries) {
         EXPECT_TRUE(ReadFile(folder + "\\" + path) == ReadFile(Source(rel))) << rel;
     }
 }
+
+// An end record that tells only a part of the directory, or points where no directory is, would have a part
+// of the archive extracted as the whole: the component finds no archive, and nothing can be extracted.
+TEST(Hostile, AnEndRecordThatDoesNotDescribeTheWholeDirectoryIsNoArchive) {
+    for (const char* name : {"zip64_count.zip", "zip64_more.zip", "count_low.zip", "cd_offset_local.zip",
+                             "cd_part.zip", "second_disk.zip"}) {
+        TOxZip zip(nullptr);
+        zip.Open(Fixture(name));
+        EXPECT_FALSE(zip.IsZipFile()) << name;
+        EXPECT_EQ(zip.ZipStream(), nullptr) << name;
+    }
+    // ZIP64 records that describe the same directory as the end record leave an archive that is read whole.
+    TOxZip zip(nullptr);
+    zip.Open(Fixture("zip64_same.zip"));
+    EXPECT_TRUE(zip.IsZipFile());
+    EXPECT_EQ(zip.Entries()->Count(), 3);
+    EXPECT_FALSE(zip.HasBadEntries());
+}

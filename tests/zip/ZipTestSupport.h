@@ -42,6 +42,18 @@ inline std::string ReadFile(const std::string& Path) {
     return s.str();
 }
 
+// The same for paths that the ANSI code page may not hold.
+inline std::string ReadFileW(const std::wstring& Path) {
+    std::string bytes;
+    HANDLE h = CreateFileW(Path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return "<missing>";
+    char buffer[4096];
+    DWORD n;
+    while (::ReadFile(h, buffer, sizeof buffer, &n, nullptr) && n) bytes.append(buffer, n);
+    CloseHandle(h);
+    return bytes;
+}
+
 inline void WriteFile(const std::string& Path, const std::string& Data) {
     std::ofstream out(Path, std::ios::binary | std::ios::trunc);
     out << Data;

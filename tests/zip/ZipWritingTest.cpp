@@ -289,3 +289,42 @@ TEST(Write, FilesAndFolders) {
     EXPECT_TRUE(zip.AddFiles(&files));
     Finish(zip);
 }
+
+// A name from the file system that the ANSI code page cannot hold is stored in UTF-8 with flag bit 11 instead
+// of losing its characters; one that it holds stays ANSI, without the flag.
+TEST(Write, NamesBeyondTheAnsiCodePageAreStoredInUtf8) {
+    const std::string root = FreshFolder();
+    const std::wstring tree = Wide(root) + L"\\дерево";
+    CreateDirectoryW(tree.c_str(), nullptr);
+    HANDLE h =
+        CreateFileW((tree + L"\\отчёт.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD n;
+    WriteFile(h, "report", 6, &n, nullptr);
+    CloseHandle(h);
+    WriteFile(root + "\\plain.txt", "plain");
+    TOxZip zip(nullptr);
+    NewArchive(zip, "utf8_names.zip");
+    TStringList list;
+    list.Add(tree);
+    list.Add(Wide(root + "\\plain.txt"));
+    EXPECT_TRUE(zip.AddFilesAndFolders(&list, root, true));
+    const std::string path = zip.FileName();
+    zip.Open(path);
+    TStringList* names = zip.FileNames();
+    ASSERT_EQ(names->Count(), 3);
+    EXPECT_EQ(names->Get(0), L"дерево\\");
+    EXPECT_EQ(names->Get(1), L"дерево\\отчёт.txt");
+    EXPECT_EQ(names->Get(2), L"plain.txt");
+    EXPECT_TRUE(zip.Entries()->Items(1)->BitFlag() & Utf8NameFlag);
+    EXPECT_EQ(zip.Entries()->Items(2)->BitFlag() & Utf8NameFlag, 0);
+    const std::wstring out = Wide(FreshFolder("-out"));
+    zip.SetOverwriteAction(oaOverwriteAll);
+    zip.ExtractAll(std::string(out.begin(), out.end()));
+    EXPECT_EQ(ReadFileW(out + L"\\дерево\\отчёт.txt"), "report");
+    // Renamed to an ANSI name, the entry loses the flag in both of its headers.
+    zip.Entries()->Rename(1, "report.txt");
+    EXPECT_EQ(zip.FileNames()->Get(1), L"report.txt");
+    EXPECT_EQ(zip.Entries()->Items(1)->BitFlag() & Utf8NameFlag, 0);
+    EXPECT_EQ(zip.Entries()->Items(0)->BitFlag() & Utf8NameFlag, Utf8NameFlag);
+    Finish(zip);
+}

@@ -24,7 +24,9 @@ for name in archives:
         if bad:
             print(f"{name}: zipfile finds {bad} damaged")
             failed = True
-        got = [f"{i.filename}\t{i.file_size}\t{zlib.crc32(z.read(i)):08x}" for i in z.infolist()]
+        # Names as the stored bytes, as the .expect file has them: UTF-8 where flag bit 11 says so.
+        got = [f"{i.filename.encode('utf-8' if i.flag_bits & 0x800 else 'cp437').decode('latin-1')}\t"
+               f"{i.file_size}\t{zlib.crc32(z.read(i)):08x}" for i in z.infolist()]
     expect_path = path + ".expect"
     if not os.path.exists(expect_path):
         print(f"{name}: no .expect file")

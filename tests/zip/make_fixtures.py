@@ -229,4 +229,43 @@ save("many_dupes.zip", build([many(i) for i in range(100)] + [{"name": "p0/e010.
 with zipfile.ZipFile(arc("many_entries.zip"), "w", zipfile.ZIP_STORED) as z:
     for i in range(65535):
         z.writestr(zipfile.ZipInfo("m/%05d.txt" % i, (2024, 1, 1, 0, 0, 0)), b"%d" % i)
+# More entries than a plain end record counts: Python caps its count at 0xFFFF and adds ZIP64 records.
+with zipfile.ZipFile(arc("zip64_count.zip"), "w", zipfile.ZIP_STORED) as z:
+    for i in range(65537):
+        z.writestr(zipfile.ZipInfo("m/%05d.txt" % i, (2024, 1, 1, 0, 0, 0)), b"%d" % i)
+# End records that disagree with the directory they point at: one record fewer than there are, an offset at the
+# local data, a directory that ends short of the end record, a second disk.
+three = [GOOD, {"name": "two.txt", "data": b"2"}, {"name": "three.txt", "data": b"3"}]
+save("count_low.zip", build(three, end_count=2))
+save("cd_offset_local.zip", build(three, cd_offset=0))
+# Count and size that agree with each other but describe two of the three records before the end record.
+whole3 = build(three)
+cd_at, end_at = whole3.index(b"PK\x01\x02"), whole3.index(b"PK\x05\x06")
+two_records = whole3.index(b"PK\x01\x02", whole3.index(b"PK\x01\x02", cd_at + 4) + 4) - cd_at
+save("cd_part.zip", whole3[:end_at] + struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, 2, 2, two_records, cd_at, 0))
+# Names in UTF-8 (Python sets flag bit 11 for names that are not ASCII) beside one in the ANSI code page
+# without the flag; enough entries for extraction to share the work among threads.
+with zipfile.ZipFile(arc("utf8_names.zip"), "w", zipfile.ZIP_DEFLATED) as z:
+    z.writestr(fixed_info("заметка.txt"), "заметка".encode("utf-8"))
+    for i in range(20):
+        z.writestr(fixed_info("папка/файл%02d.txt" % i), b"%d" % i)
+with open(arc("utf8_names.zip"), "rb") as f:
+    assert all(i.flag_bits & 0x800 for i in zipfile.ZipFile(f).infolist())
+save("ansi_name.zip", build([{"name": "café.txt", "data": b"ansi"}]))
+
+
+# ZIP64 end record and locator before a plain end record: read whole when the records agree.
+def with_zip64(data, count):
+    end_at = data.index(b"PK\x05\x06")
+    _, _, _, _, _, size, start, _ = struct.unpack("<IHHHHIIH", data[end_at:end_at + 22])
+    record = struct.pack("<IQHHIIQQQQ", 0x06064B50, 44, 45, 45, 0, 0, count, count, size, start)
+    locator = struct.pack("<IIQI", 0x07064B50, 0, end_at, 1)
+    return data[:end_at] + record + locator + data[end_at:]
+
+
+save("zip64_same.zip", with_zip64(build(three), 3))
+save("zip64_more.zip", with_zip64(build(three), 70000))
+disk = bytearray(build(three))
+disk[disk.index(b"PK\x05\x06") + 4] = 1
+save("second_disk.zip", bytes(disk))
 print("fixtures in", out)
