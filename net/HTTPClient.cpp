@@ -5,10 +5,12 @@
 
 #include <algorithm>
 #include <chrono>
+#include <exception>
 #include <memory>
 #include <vector>
 
 #include "runtime/SysUtils.h"
+#include "runtime/Threads.h"
 
 namespace {
 
@@ -35,12 +37,20 @@ std::wstring ErrorText(DWORD Code) {
     throw EHTTPClientError(What + L": " + ErrorText(code), code);
 }
 
-bool IsPlainHttp(const std::wstring& URL) {
+// The host, port and object (path and query) of a plain "http:" address; False for any other address.
+bool CrackHttpUrl(const std::wstring& URL, std::wstring& Host, INTERNET_PORT& Port, std::wstring& Object) {
     URL_COMPONENTSW parts{};
     parts.dwStructSize = sizeof parts;
-    parts.dwHostNameLength = 1;
-    return InternetCrackUrlW(URL.c_str(), (DWORD)URL.size(), 0, &parts) &&
-           parts.nScheme == INTERNET_SCHEME_HTTP && parts.dwHostNameLength > 0;
+    parts.dwHostNameLength = parts.dwUrlPathLength = parts.dwExtraInfoLength = 1;
+    if (!InternetCrackUrlW(URL.c_str(), (DWORD)URL.size(), 0, &parts) ||
+        parts.nScheme != INTERNET_SCHEME_HTTP || parts.dwHostNameLength == 0)
+        return false;
+    Host.assign(parts.lpszHostName, parts.dwHostNameLength);
+    Port = parts.nPort;
+    Object.assign(parts.lpszUrlPath ? parts.lpszUrlPath : L"", parts.dwUrlPathLength);
+    if (parts.lpszExtraInfo) Object.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+    if (Object.empty()) Object = L"/";
+    return true;
 }
 
 // A header of the reply as text; empty when it is missing.
@@ -113,71 +123,225 @@ private:
     DWORD FWanted = 0;
 };
 
-} // namespace
+// A request on a connection of its own: the connection goes after the request.
+struct TReply {
+    TInternetHandle Connection, Request;
+};
 
-void THTTPClient::Get(const std::wstring& URL, TStream* Stream) {
-    std::wstring proxy;
-    if (!ProxyParams.ProxyServer.empty())
-        proxy = ProxyParams.ProxyServer + L":" + IntToStr(ProxyParams.ProxyPort);
-    TInternetHandle session(InternetOpenW(
-        Request.UserAgent.c_str(), proxy.empty() ? INTERNET_OPEN_TYPE_DIRECT : INTERNET_OPEN_TYPE_PROXY,
-        proxy.empty() ? nullptr : proxy.c_str(), nullptr, 0));
-    if (!session) RaiseLastError(L"Cannot open an Internet session");
+// What a client's request is made of, copied for the thread that makes it.
+struct TRequestParams {
+    std::wstring URL, Proxy, UserAgent, Headers;
+    bool HandleRedirects;
+};
 
-    const std::wstring headers = Request.Referer.empty() ? L"" : L"Referer: " + Request.Referer + L"\r\n";
+// What the calling thread and the reading thread of one request share. The reader makes the request and
+// reads the body in blocks; the caller takes each block, writes it and reports it, and waits for the
+// reader only as long as nobody cancels. A caller that leaves (cancelled, a body too large, a failing
+// stream) marks the request abandoned: the reader stops at its next return from the network and closes
+// the connection, and no caller waits for that.
+struct TTransfer {
+    SRWLOCK Lock = SRWLOCK_INIT;
+    CONDITION_VARIABLE Changed = CONDITION_VARIABLE_INIT;
+    bool Started = false; // the final reply was accepted: Expected holds its length
+    int64_t Expected = -1;
+    bool BlockReady = false; // Block holds BlockSize bytes not yet taken
+    std::vector<uint8_t> Block;
+    DWORD BlockSize = 0;
+    bool Ended = false; // the reader is done: the body is complete, or Error says why not
+    std::exception_ptr Error;
+    bool Abandoned = false;
+};
+
+class TLock {
+public:
+    explicit TLock(TTransfer& T) : F(T) { AcquireSRWLockExclusive(&F.Lock); }
+    ~TLock() { ReleaseSRWLockExclusive(&F.Lock); }
+    // Releases the lock until the transfer changes or Milliseconds pass.
+    void Wait(DWORD Milliseconds) { SleepConditionVariableSRW(&F.Changed, &F.Lock, Milliseconds, 0); }
+    void Notify() { WakeAllConditionVariable(&F.Changed); }
+
+private:
+    TTransfer& F;
+};
+
+// Sends the request for URL, with the timeouts, on a connection of its own.
+void SendRequest(HINTERNET Session, const std::wstring& URL, const std::wstring& Headers, TReply& Reply) {
+    std::wstring host, object;
+    INTERNET_PORT port;
+    // Only plain HTTP is spoken; WinINet would otherwise open https: and ftp: addresses too.
+    if (!CrackHttpUrl(URL, host, port, object))
+        throw EHTTPClientError(L"Not an http: address: \"" + URL + L"\"", 0);
+    Reply.Request.reset();
+    Reply.Connection.reset(
+        InternetConnectW(Session, host.c_str(), port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+    if (!Reply.Connection) RaiseLastError(L"Request for \"" + URL + L"\" failed");
     const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI |
                         INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_AUTO_REDIRECT;
-    std::wstring url = URL;
-    TInternetHandle reply;
+    Reply.Request.reset(HttpOpenRequestW(Reply.Connection.get(), L"GET", object.c_str(), nullptr, nullptr,
+                                         nullptr, flags, 0));
+    if (!Reply.Request) RaiseLastError(L"Request for \"" + URL + L"\" failed");
+    // Set on the request itself: the session's values do not reach a request everywhere.
+    DWORD timeout = THTTPClient::ReadTimeout;
+    for (DWORD option :
+         {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT})
+        InternetSetOptionW(Reply.Request.get(), option, &timeout, sizeof timeout);
+    if (!HttpSendRequestW(Reply.Request.get(), Headers.empty() ? nullptr : Headers.c_str(),
+                          (DWORD)Headers.size(), nullptr, 0))
+        RaiseLastError(L"Request for \"" + URL + L"\" failed");
+}
+
+// The reading thread's work: the request, its redirects, and the body handed over block by block.
+void ReadReply(const TRequestParams& P, TTransfer& T) {
+    TInternetHandle session(InternetOpenW(
+        P.UserAgent.c_str(), P.Proxy.empty() ? INTERNET_OPEN_TYPE_DIRECT : INTERNET_OPEN_TYPE_PROXY,
+        P.Proxy.empty() ? nullptr : P.Proxy.c_str(), nullptr, 0));
+    if (!session) RaiseLastError(L"Cannot open an Internet session");
+
+    std::wstring url = P.URL;
+    TReply reply;
+    auto abandoned = [&T] {
+        TLock lock(T);
+        return T.Abandoned;
+    };
     for (int redirects = 0;; ++redirects) {
-        // Only plain HTTP is spoken; WinINet would otherwise open https: and ftp: addresses too.
-        if (!IsPlainHttp(url)) throw EHTTPClientError(L"Not an http: address: \"" + url + L"\"", 0);
-        reply.reset(InternetOpenUrlW(session.get(), url.c_str(), headers.empty() ? nullptr : headers.c_str(),
-                                     (DWORD)headers.size(), flags, 0));
-        if (!reply) RaiseLastError(L"Request for \"" + url + L"\" failed");
-        int status = QueryStatus(reply.get());
-        std::wstring location = IsRedirect(status) && HandleRedirects
-                                    ? QueryHeader(reply.get(), HTTP_QUERY_LOCATION)
+        if (abandoned()) return;
+        SendRequest(session.get(), url, P.Headers, reply);
+        const int status = QueryStatus(reply.Request.get());
+        std::wstring location = IsRedirect(status) && P.HandleRedirects
+                                    ? QueryHeader(reply.Request.get(), HTTP_QUERY_LOCATION)
                                     : std::wstring();
         if (location.empty()) {
             if (status < 200 || status > 299)
                 throw EHTTPProtocolError(L"HTTP/1.1 " + IntToStr(status) + L" " +
-                                             QueryHeader(reply.get(), HTTP_QUERY_STATUS_TEXT),
+                                             QueryHeader(reply.Request.get(), HTTP_QUERY_STATUS_TEXT),
                                          status);
             break;
         }
-        if (redirects == RedirectMaximum)
-            throw EHTTPClientError(L"Too many redirects for \"" + URL + L"\"", 0);
+        if (redirects == THTTPClient::RedirectMaximum)
+            throw EHTTPClientError(L"Too many redirects for \"" + P.URL + L"\"", 0);
         url = CombineUrl(url, location);
     }
 
-    const int64_t expected = QueryContentLength(reply.get());
+    const int64_t expected = QueryContentLength(reply.Request.get());
+    {
+        TLock lock(T);
+        T.Expected = expected;
+        T.Started = true;
+        lock.Notify();
+    }
+    std::vector<uint8_t> block;
+    TReadSize readSize;
+    int64_t total = 0;
+    for (;;) {
+        const auto start = std::chrono::steady_clock::now();
+        // Waits for the next bytes; 0 at the end of the body.
+        DWORD n = 0;
+        if (!InternetQueryDataAvailable(reply.Request.get(), &n, 0, 0))
+            RaiseLastError(L"Reading the reply failed");
+        if (n == 0) break;
+        n = readSize.For(n);
+        if (block.size() < n) block.resize(n);
+        if (!InternetReadFile(reply.Request.get(), block.data(), n, &n))
+            RaiseLastError(L"Reading the reply failed");
+        if (n == 0) break;
+        readSize.Took(n, std::chrono::steady_clock::now() - start);
+        total += n;
+        // The caller writes one block while the next one is read.
+        TLock lock(T);
+        while (T.BlockReady && !T.Abandoned) lock.Wait(INFINITE);
+        if (T.Abandoned) return;
+        std::swap(T.Block, block);
+        T.BlockSize = n;
+        T.BlockReady = true;
+        lock.Notify();
+    }
+    // WinINet ends a body that broke off (closed or reset connection) like a complete one.
+    if (expected >= 0 && total != expected)
+        throw EHTTPClientError(
+            L"Connection closed after " + IntToStr(total) + L" of " + IntToStr(expected) + L" bytes", 0);
+}
+
+} // namespace
+
+void THTTPClient::Get(const std::wstring& URL, TStream* Stream) {
+    auto cancelled = [this] { return Cancellation && Cancellation->Cancelled(); };
+    const auto raiseCancelled = [&URL] {
+        throw EHTTPClientError(L"Request for \"" + URL + L"\" cancelled", ERROR_INTERNET_OPERATION_CANCELLED);
+    };
+    if (cancelled()) raiseCancelled();
+
+    TRequestParams params{URL, {}, Request.UserAgent, {}, HandleRedirects};
+    if (!ProxyParams.ProxyServer.empty())
+        params.Proxy = ProxyParams.ProxyServer + L":" + IntToStr(ProxyParams.ProxyPort);
+    if (!Request.Referer.empty()) params.Headers = L"Referer: " + Request.Referer + L"\r\n";
+    auto transfer = std::make_shared<TTransfer>();
+    TThread::CreateAnonymousThread([params, transfer] {
+        TThread::NameThreadForDebugging(L"HTTP");
+        std::exception_ptr error;
+        try {
+            ReadReply(params, *transfer);
+        } catch (...) {
+            error = std::current_exception();
+        }
+        TLock lock(*transfer);
+        transfer->Error = error;
+        transfer->Ended = true;
+        lock.Notify();
+    })->Start();
+    // Whichever way this call ends, the reader stops at its next chance.
+    struct TAbandon {
+        TTransfer& T;
+        ~TAbandon() {
+            TLock lock(T);
+            T.Abandoned = true;
+            lock.Notify();
+        }
+    } abandon{*transfer};
+
+    // Waits, holding the lock, until Ready() is true; a cancellation ends the wait with the request.
+    auto await = [&](TLock& Lock, auto Ready) {
+        while (!Ready()) {
+            if (cancelled()) raiseCancelled();
+            Lock.Wait(100);
+        }
+    };
+    int64_t expected;
+    {
+        TLock lock(*transfer);
+        await(lock, [&] { return transfer->Started || transfer->Ended; });
+        if (!transfer->Started) std::rethrow_exception(transfer->Error);
+        expected = transfer->Expected;
+    }
+    auto raiseTooLarge = [&] {
+        throw EHTTPClientError(
+            L"The reply to \"" + URL + L"\" is larger than " + IntToStr(MaxBodySize) + L" bytes", 0);
+    };
+    if (MaxBodySize >= 0 && expected > MaxBodySize) raiseTooLarge();
+
     if (OnWorkBegin) OnWorkBegin(this, wmRead, expected < 0 ? 0 : expected);
     try {
         std::vector<uint8_t> block;
-        TReadSize readSize;
         int64_t total = 0;
         for (;;) {
-            const auto start = std::chrono::steady_clock::now();
-            // Waits for the next bytes; 0 at the end of the body.
-            DWORD n = 0;
-            if (!InternetQueryDataAvailable(reply.get(), &n, 0, 0))
-                RaiseLastError(L"Reading the reply failed");
-            if (n == 0) break;
-            n = readSize.For(n);
-            if (block.size() < n) block.resize(n);
-            if (!InternetReadFile(reply.get(), block.data(), n, &n))
-                RaiseLastError(L"Reading the reply failed");
-            if (n == 0) break;
-            readSize.Took(n, std::chrono::steady_clock::now() - start);
+            DWORD n;
+            {
+                TLock lock(*transfer);
+                await(lock, [&] { return transfer->BlockReady || transfer->Ended; });
+                if (!transfer->BlockReady) {
+                    if (transfer->Error) std::rethrow_exception(transfer->Error);
+                    break;
+                }
+                // The reader gets this call's last buffer back for its next block.
+                std::swap(block, transfer->Block);
+                n = transfer->BlockSize;
+                transfer->BlockReady = false;
+                lock.Notify();
+            }
+            if (MaxBodySize >= 0 && total + n > MaxBodySize) raiseTooLarge();
             Stream->WriteBuffer(block.data(), (int32_t)n);
             total += n;
             if (OnWork) OnWork(this, wmRead, total);
         }
-        // WinINet ends a body that broke off (closed or reset connection) like a complete one.
-        if (expected >= 0 && total != expected)
-            throw EHTTPClientError(
-                L"Connection closed after " + IntToStr(total) + L" of " + IntToStr(expected) + L" bytes", 0);
     } catch (...) {
         if (OnWorkEnd) OnWorkEnd(this, wmRead);
         throw;

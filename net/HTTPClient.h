@@ -2,8 +2,10 @@
 // stream over WinINet, through an explicit proxy or directly, with redirects, request headers and work
 // events on the calling thread.
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "runtime/Exceptions.h"
@@ -36,6 +38,18 @@ struct THTTPProxyInfo {
     int32_t ProxyPort = 0;
 };
 
+// Lets another thread abandon transfers: from Cancel on, a Get under way raises within a moment (its
+// connection is closed behind it) and a later one raises before it asks anything. One object may serve
+// many clients.
+class THTTPCancellation {
+public:
+    void Cancel() { FCancelled = true; }
+    bool Cancelled() const { return FCancelled; }
+
+private:
+    std::atomic<bool> FCancelled{false};
+};
+
 struct THTTPRequest {
     std::wstring UserAgent;
     std::wstring Referer; // sent when not empty
@@ -54,10 +68,18 @@ public:
     static constexpr uint32_t MaxBlockSize = 4 * 1024 * 1024;
     // Redirects followed before the request fails.
     static constexpr int RedirectMaximum = 15;
+    // A server that sends nothing for this long (milliseconds) while the connection is made, before its reply
+    // or within the body fails the request, so that the caller can go on to another source.
+    static constexpr uint32_t ReadTimeout = 30000;
 
     THTTPRequest Request;
     THTTPProxyInfo ProxyParams;
     bool HandleRedirects = false;
+    // The longest body accepted, in bytes; a longer one, or a longer announced length, fails the request
+    // (before anything beyond it is written). Negative: no limit.
+    int64_t MaxBodySize = -1;
+    // Watched while the request runs; none: the request cannot be cancelled.
+    std::shared_ptr<THTTPCancellation> Cancellation;
     // Fired on the calling thread: the expected size (0 when the reply announces none) when the body
     // starts, the running total after each block, and the end (also when the body broke off).
     TWorkBeginEvent OnWorkBegin;
@@ -65,6 +87,7 @@ public:
     TWorkEndEvent OnWorkEnd;
 
     // Writes the body of the final reply into Stream. Raises EHTTPProtocolError for a status that is not a
-    // success (nothing is written then) and EHTTPClientError for every other failure.
+    // success (nothing is written then) and EHTTPClientError for every other failure: also a cancelled
+    // request, a body beyond MaxBodySize and a server silent for ReadTimeout.
     void Get(const std::wstring& URL, TStream* Stream);
 };

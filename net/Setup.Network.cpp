@@ -9,11 +9,14 @@
 
 namespace {
 
-// A client as every transfer makes it: user agent, redirects followed, the system proxy.
-std::unique_ptr<THTTPClient> NewClient(const wchar_t* UserAgent) {
+// A client as every transfer makes it: user agent, redirects followed, a bounded body.
+std::unique_ptr<THTTPClient> NewClient(const wchar_t* UserAgent, int64_t MaxBodySize,
+                                       std::shared_ptr<THTTPCancellation> Cancel = nullptr) {
     auto client = std::make_unique<THTTPClient>();
     client->Request.UserAgent = UserAgent;
     client->HandleRedirects = true;
+    client->MaxBodySize = MaxBodySize;
+    client->Cancellation = std::move(Cancel);
     return client;
 }
 
@@ -28,9 +31,10 @@ void GetOrEmpty(THTTPClient& Client, const std::wstring& URL, TStream& Stream) {
 
 } // namespace
 
-CNetwork::CNetwork(TProgressProc AWorkBegin, TProgressProc AWork, TProgressEndProc AWorkEnd)
-    : fHTTP(NewClient(SetupUserAgent)), onWorkBegin(std::move(AWorkBegin)), onWork(std::move(AWork)),
-      onWorkEnd(std::move(AWorkEnd)) {
+CNetwork::CNetwork(TProgressProc AWorkBegin, TProgressProc AWork, TProgressEndProc AWorkEnd,
+                   std::shared_ptr<THTTPCancellation> Cancel)
+    : fHTTP(NewClient(SetupUserAgent, LargeFileMaximum, std::move(Cancel))),
+      onWorkBegin(std::move(AWorkBegin)), onWork(std::move(AWork)), onWorkEnd(std::move(AWorkEnd)) {
     using namespace std::placeholders;
     fHTTP->OnWork = std::bind(&CNetwork::DoWork, this, _1, _2, _3);
     fHTTP->OnWorkBegin = std::bind(&CNetwork::DoWorkBegin, this, _1, _2, _3);
@@ -67,8 +71,9 @@ bool CNetwork::SyncDownload(const std::wstring& URL, const std::wstring& fFile) 
     return result;
 }
 
-bool CNetwork::Download(const std::wstring& URL, const std::wstring& fFile) {
-    auto client = NewClient(SetupUserAgent);
+bool CNetwork::Download(const std::wstring& URL, const std::wstring& fFile,
+                        std::shared_ptr<THTTPCancellation> Cancel) {
+    auto client = NewClient(SetupUserAgent, SmallFileMaximum, std::move(Cancel));
     CProxyInformation::Setup(*client);
     bool result;
     {
@@ -81,7 +86,7 @@ bool CNetwork::Download(const std::wstring& URL, const std::wstring& fFile) {
 }
 
 void CNetwork::Get(const std::wstring& URL, TStrings* Response) {
-    auto client = NewClient(CounterUserAgent);
+    auto client = NewClient(CounterUserAgent, SmallFileMaximum);
     client->Request.Referer = RefererForBuild(WindowsBuildNumber());
     CProxyInformation::Setup(*client);
     TStringStream stream;

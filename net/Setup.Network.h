@@ -17,21 +17,33 @@ using TProgressEndProc = std::function<void()>;
 class CNetwork : public TObject {
     ZRX_CLASS(CNetwork, TObject)
 public:
-    // One instance serves one progress download; the three callbacks must all be given.
-    CNetwork(TProgressProc AWorkBegin, TProgressProc AWork, TProgressEndProc AWorkEnd);
+    // One instance serves one progress download; the three callbacks must all be given. Cancel, when given,
+    // abandons the download.
+    CNetwork(TProgressProc AWorkBegin, TProgressProc AWork, TProgressEndProc AWorkEnd,
+             std::shared_ptr<THTTPCancellation> Cancel = nullptr);
     ~CNetwork() override;
 
-    // GET of URL into the file fFile with progress. False, and no file left, when the request failed, the
-    // body was empty, or the last progress count matches neither the announced size nor the file's size.
-    // An exception while creating the file reaches the caller.
+    // GET of URL into the file fFile with progress. False, and no file left, when the request failed (also
+    // when it was cancelled or its body exceeds LargeFileMaximum), the body was empty, or the last progress
+    // count matches neither the announced size nor the file's size. An exception while creating the file
+    // reaches the caller.
     bool SyncDownload(const std::wstring& URL, const std::wstring& fFile);
 
-    // GET of URL into the file fFile without progress. False, and no file left, when the request failed
-    // or the body was empty. An exception while creating the file reaches the caller.
-    static bool Download(const std::wstring& URL, const std::wstring& fFile);
+    // GET of URL into the file fFile without progress. False, and no file left, when the request failed (also
+    // when it was cancelled or its body exceeds SmallFileMaximum) or the body was empty. An exception while
+    // creating the file reaches the caller.
+    static bool Download(const std::wstring& URL, const std::wstring& fFile,
+                         std::shared_ptr<THTTPCancellation> Cancel = nullptr);
     // GET of URL as the install counter; when Response is given and the body is not empty, the body
     // becomes Response's text. Nothing is reported.
     static void Get(const std::wstring& URL, TStrings* Response);
+
+    // The largest body a download without progress (the manifest, the language list and files, the licence
+    // terms, the DirectX web setup) and the counter accept: a few MB, which no real one nears.
+    static constexpr int64_t SmallFileMaximum = 4 << 20;
+    // The largest body a download with progress (the package, a newer setup, the packer) accepts: generous
+    // for any real package, and a bound for a server that never ends its body.
+    static constexpr int64_t LargeFileMaximum = int64_t(1) << 30;
 
     static constexpr const wchar_t* SetupUserAgent = L"TlvCorp/Zorvex/1.0/INDY";
     static constexpr const wchar_t* CounterUserAgent = L"Web[ZX]/INDY,201";

@@ -61,8 +61,10 @@ bool TSource::Request(const std::wstring& fName) {
 
 // One file from the source already chosen.
 bool TSource::Fetch(const std::wstring& fName) {
+    // A cancelled run tries no further source.
+    if (FCancellation->Cancelled()) return false;
     const std::wstring target = baseTemp + fName;
-    if (RealSource == stWebServer) return CNetwork::Download(baseURL + fName, target);
+    if (RealSource == stWebServer) return CNetwork::Download(baseURL + fName, target, FCancellation);
 
     const std::wstring local = baseURL + fName;
     bool result = FileExists(local) && CopyFileW(local.c_str(), target.c_str(), FALSE);
@@ -72,7 +74,7 @@ bool TSource::Fetch(const std::wstring& fName) {
 
 bool TSource::Request(const std::wstring& fName, TProgressProc onWorkBegin, TProgressProc onWork,
                       TProgressEndProc onWorkEnd) {
-    CNetwork network(std::move(onWorkBegin), std::move(onWork), std::move(onWorkEnd));
+    CNetwork network(std::move(onWorkBegin), std::move(onWork), std::move(onWorkEnd), FCancellation);
     return network.SyncDownload(baseURL + fName, baseTemp + fName);
 }
 

@@ -1,6 +1,7 @@
 // Where the setup's files come from: the download server, the mirror, or the folder of the running
 // program, chosen by the first request of the run; files are put into the setup's working folder.
 #pragma once
+#include <memory>
 #include <string>
 
 #include "net/Setup.Network.h"
@@ -34,6 +35,9 @@ public:
     void RequestResource2(const std::wstring& fName, int ResID);
     // The path of fName in the working folder.
     std::wstring Use(const std::wstring& fName) const { return baseTemp + fName; }
+    // For a run that ends: the transfer under way gives up at once (removing its file) and every later
+    // request fails. Any thread may call it.
+    void Cancel() { FCancellation->Cancel(); }
 
     // Base addresses of the web sources.
     static std::wstring MainServerBase();
@@ -54,5 +58,6 @@ public:
 
 private:
     bool Fetch(const std::wstring& fName);
+    std::shared_ptr<THTTPCancellation> FCancellation = std::make_shared<THTTPCancellation>();
     void SaveResource(const std::wstring& fName, TResourceStream& Resource);
 };

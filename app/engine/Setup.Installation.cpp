@@ -6,6 +6,7 @@
 
 #include "app/Setup.Application.h"
 #include "app/core/System.Application.Extended.h"
+#include "app/engine/Setup.SelfUpdate.h"
 #include "app/engine/Setup.Translator.h"
 #include "app/engine/Setup.Worker.h"
 #include "app/ui/ui.window.main.h"
@@ -33,7 +34,14 @@ CBaseInstallation::~CBaseInstallation() {
 bool CBaseInstallation::RunRequest(const std::wstring& ThreadName, std::function<bool()> Body) {
     // The indicator shows while a request may reach a server, also while the first one is still choosing.
     if (Source->RealSource != stLocal) MainWindow->ControlNetworkImage(true);
-    const bool result = RunWorker(ThreadName, std::move(Body));
+    const auto record = StartWorker(ThreadName, std::move(Body));
+    const bool result = WaitForWorker(*record, wwStopOnTerminate);
+    if (!record->done) {
+        // The window was closed: the transfer gives up and removes its file. The run waits for that, briefly,
+        // so that the working folder goes with everything in it.
+        Source->Cancel();
+        WaitForWorkerEnd(*record, 10000);
+    }
     MainWindow->ControlNetworkImage(false);
     return result;
 }
@@ -50,25 +58,22 @@ bool CBaseInstallation::AsyncRequest(const std::wstring& fName) {
 
 bool CBaseInstallation::AsyncRequest(const std::wstring& fName, TProgressProc onWorkBegin,
                                      TProgressProc onWork, TProgressEndProc onWorkEnd) {
-    // The callbacks draw on the window. Once the wait has been given up (the window was closed) a download
-    // still running must not reach the page any more; the flag is read and written on the main thread only.
-    auto live = std::make_shared<bool>(true);
-    TProgressProc begin = [live, onWorkBegin](int64_t Count) {
-        if (*live) onWorkBegin(Count);
+    // The callbacks draw on the window, and run on the main thread: once the window was closed, the end of a
+    // download that is giving up no longer reaches the page.
+    TProgressProc begin = [onWorkBegin](int64_t Count) {
+        if (!Application->Terminated()) onWorkBegin(Count);
     };
-    TProgressProc work = [live, onWork](int64_t Count) {
-        if (*live) onWork(Count);
+    TProgressProc work = [onWork](int64_t Count) {
+        if (!Application->Terminated()) onWork(Count);
     };
-    TProgressEndProc end = [live, onWorkEnd] {
-        if (*live) onWorkEnd();
+    TProgressEndProc end = [onWorkEnd] {
+        if (!Application->Terminated()) onWorkEnd();
     };
     std::shared_ptr<TSource> source = Source;
-    const bool result = RunRequest(L"getFile", [source, fName, begin, work, end] {
+    return RunRequest(L"getFile", [source, fName, begin, work, end] {
         if (TThread::CheckTerminated()) return false;
         return source->Request(fName, begin, work, end);
     });
-    if (Application->Terminated()) *live = false;
-    return result;
 }
 
 bool CBaseInstallation::RequestXML(const std::wstring& fName) {
@@ -153,7 +158,8 @@ void CInstallation::CountAtBitLy() {
 }
 
 void CInstallation::CheckSetup() {
-    if (RequestXML(L"system.xml") && IsNewerSetupAvailable()) {
+    // The manifest chooses the source in any case; a setup that an update started does not update again.
+    if (RequestXML(L"system.xml") && !StartedBySelfUpdate() && IsNewerSetupAvailable()) {
         UpdateSetup();
         Aborted = true;
     }
@@ -191,13 +197,26 @@ void CInstallation::UpdateSetup() {
     TProgressProc onWorkBegin, onWork;
     TProgressEndProc onWorkEnd;
     MainWindow->page_Install(onWorkBegin, onWork, onWorkEnd);
-    if (!AsyncRequest(L"zrxsetup.exe", onWorkBegin, onWork, onWorkEnd) || Aborted) return;
-    // Into the temporary folder itself, since the working folder goes when this run ends; "ddmmyyyhhmmss"
-    // gives day, month, four-digit year, hour, minutes and seconds.
-    const std::wstring successor = TApplicationHelper::GetTempDir(false) + L"zrxsetup-" +
-                                   FormatDateTime(L"ddmmyyyhhmmss", Now()) + L".exe";
-    MoveFileW((Source->baseTemp + L"zrxsetup.exe").c_str(), successor.c_str());
-    ShellExecuteW(nullptr, L"Open", successor.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    const bool arrived = AsyncRequest(L"zrxsetup.exe", onWorkBegin, onWork, onWorkEnd);
+    if (Aborted) return;
+    // The run ends here whatever happens, so a successor that did not arrive, is no program (a web page, say)
+    // or does not start is reported: the setup must not vanish without a word. The message says the files
+    // are broken and where the setup can be downloaded.
+    const std::wstring downloaded = Source->baseTemp + L"zrxsetup.exe";
+    bool started = false;
+    if (arrived && IsWindowsProgram(downloaded)) {
+        // Into the temporary folder itself, since the working folder goes when this run ends;
+        // "ddmmyyyhhmmss" gives day, month, four-digit year, hour, minutes and seconds.
+        const std::wstring successor = TApplicationHelper::GetTempDir(false) + L"zrxsetup-" +
+                                       FormatDateTime(L"ddmmyyyhhmmss", Now()) + L".exe";
+        MoveFileW(downloaded.c_str(), successor.c_str());
+        const std::wstring parameters = std::wstring(L"-") + SelfUpdatedSwitch;
+        started = (INT_PTR)ShellExecuteW(nullptr, L"Open", successor.c_str(), parameters.c_str(), nullptr,
+                                         SW_SHOWNORMAL) > 32;
+    }
+    if (!started)
+        TApplicationHelper::MessageBox(MainWindow->Handle(), MainWindow->IS(35),
+                                       MainWindow->IS(36) + L"\r\n" + ZrxServers::ProductSite, MB_ICONERROR);
 }
 
 std::wstring CInstallation::SelectLanguage() {

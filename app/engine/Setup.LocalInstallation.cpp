@@ -101,8 +101,7 @@ void CInstallation::MakeLocalInstallation() {
             // The window is gone. The worker stops at its next step and removes its half-made file; the
             // process waits for that (bounded, should the unpacker hang) before the working folder goes.
             job->Cancelled = true;
-            const ULONGLONG deadline = GetTickCount64() + 60000;
-            while (!record->done && GetTickCount64() < deadline) ProcessMessages();
+            WaitForWorkerEnd(*record, 60000);
             return;
         }
         // The worker failed: the run ends as a failed installation does. The progress page had disabled the

@@ -1,5 +1,7 @@
 #include "app/engine/Setup.Worker.h"
 
+#include <windows.h>
+
 #include "app/core/Setup.Core.h"
 #include "runtime/Threads.h"
 #include "runtime/gui/Application.h"
@@ -33,6 +35,12 @@ bool WaitForWorker(const TWorkerRecord& Record, TWorkerWait Wait) {
         }
         if (Record.done) return Record.ReturnValue;
     }
+}
+
+void WaitForWorkerEnd(const TWorkerRecord& Record, uint32_t Milliseconds) {
+    // A terminated application's pump step naps instead of waiting for a message, so the deadline holds.
+    const ULONGLONG deadline = GetTickCount64() + Milliseconds;
+    while (!Record.done && GetTickCount64() < deadline) CSetupCore::ProcessMessages();
 }
 
 bool RunWorker(const std::wstring& ThreadName, std::function<bool()> Body, TWorkerWait Wait) {

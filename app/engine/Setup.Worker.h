@@ -2,6 +2,7 @@
 // one at a time. The record that both threads share lives until the last of them lets go of it.
 #pragma once
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -29,6 +30,10 @@ std::shared_ptr<TWorkerRecord> StartWorker(const std::wstring& ThreadName, std::
 // wwStopOnTerminate a terminating application ends the wait first: Aborted := True, result False; the worker
 // runs on and its result is ignored.
 bool WaitForWorker(const TWorkerRecord& Record, TWorkerWait Wait);
+
+// After a wait that gave up on a closed window: pumps messages until the record is done or Milliseconds have
+// passed, for a worker that was told to stop and cleans up behind itself.
+void WaitForWorkerEnd(const TWorkerRecord& Record, uint32_t Milliseconds);
 
 // Start and wait in one: runs Body on a worker thread and gives its result (False when it raised).
 bool RunWorker(const std::wstring& ThreadName, std::function<bool()> Body,

@@ -1,13 +1,19 @@
 #include "runtime/gui/WebBrowser.h"
 
 #include <algorithm>
-#include <cctype>
 #include <windows.h>
 #include <richedit.h>
 
 #include "runtime/Streams.h"
 
 namespace {
+
+// Limits far above any real licence. The rich edit control spends time and memory on every character and
+// line it shows, and time on the square of a paragraph's length: of a file, the first MaxHtmlBytes are read,
+// and of them at most MaxChars characters in MaxBreaks lines are shown; a paragraph longer than MaxLine
+// characters is broken at its next blank, or within a word twice as long.
+constexpr int64_t MaxHtmlBytes = 4 << 20;
+constexpr size_t MaxLine = 1000, MaxChars = 128 << 10, MaxBreaks = 5000;
 
 bool IsBlank(wchar_t c) {
     return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == L'\f';
@@ -19,10 +25,12 @@ std::wstring Lower(std::wstring s) {
     return s;
 }
 
-// One entity after '&' at Pos (Pos moves past it); U+0026 itself when it is no entity we know.
+// One entity after '&' at Pos (Pos moves past it); U+0026 itself when it is no entity we know. The ';' is
+// looked for within the longest name only, so that a flood of bare '&' stays linear.
 uint32_t DecodeEntity(const std::wstring& Html, size_t& Pos) {
-    size_t semi = Html.find(L';', Pos);
-    if (semi == std::wstring::npos || semi - Pos > 10) return L'&';
+    size_t semi = Pos;
+    while (semi < Html.size() && semi - Pos <= 10 && Html[semi] != L';') ++semi;
+    if (semi == Html.size() || Html[semi] != L';') return L'&';
     std::wstring name = Html.substr(Pos, semi - Pos);
     uint32_t cp = 0;
     if (name.size() > 1 && name[0] == L'#') {
@@ -48,17 +56,41 @@ uint32_t DecodeEntity(const std::wstring& Html, size_t& Pos) {
     return cp;
 }
 
+// The character format that the open tags ask for.
+struct TFormat {
+    int Size = 16; // half points
+    bool Bold = false, Italic = false, Underline = false;
+    bool operator==(const TFormat&) const = default;
+};
+
+// Writes text with its format as RTF. The format is written only where it changes, before the text it
+// applies to, as plain control words: tags without text cost nothing, and no group is opened however the
+// tags nest (the rich edit control fails on deeply nested groups).
 class TRtfWriter {
 public:
+    TFormat Format;
     void Text(uint32_t cp) {
         if (IsBlank((wchar_t)cp)) {
             FSpace = FHasText;
             return;
         }
-        if (FBreak && FHasText)
+        if (cp < 0x20) return;                        // control characters, NUL among them, show nothing
+        if (cp >= 0xD800 && cp < 0xE000) cp = 0xFFFD; // half a surrogate pair
+        if (!(Format == FShown)) WriteFormat();
+        if (FBreak && FHasText) {
             FOut += FBreak == 1 ? "\\line " : "\\par\\par ";
-        else if (FSpace)
+            FLine = 0;
+            ++FBreaks;
+        } else if (FLine >= (FSpace ? MaxLine : 2 * MaxLine)) {
+            FOut += "\\par ";
+            FLine = 0;
+            ++FBreaks;
+        } else if (FSpace) {
             FOut += ' ';
+            ++FChars;
+        }
+        ++FLine;
+        ++FChars;
         FBreak = 0;
         FSpace = false;
         FHasText = true;
@@ -73,31 +105,43 @@ public:
         } else
             Unit(cp);
     }
+    // Whether the text has reached the length or the number of lines that are shown.
+    bool Full() const { return FChars >= MaxChars || FBreaks >= MaxBreaks; }
     void LineBreak() { FBreak = std::max(FBreak, 1); }
     void ParagraphBreak() { FBreak = 2; }
-    // A control word ends with a blank that RTF drops; a group's brace needs none.
-    void Code(const std::string& Rtf) {
-        FOut += Rtf;
-        if (isalnum((unsigned char)Rtf.back())) FOut += ' ';
-    }
     std::string Finish() {
         return "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Tahoma;}}\\fs16 " + FOut + "}";
     }
 
 private:
+    void WriteFormat() {
+        if (Format.Bold != FShown.Bold) FOut += Format.Bold ? "\\b " : "\\b0 ";
+        if (Format.Italic != FShown.Italic) FOut += Format.Italic ? "\\i " : "\\i0 ";
+        if (Format.Underline != FShown.Underline) FOut += Format.Underline ? "\\ul " : "\\ulnone ";
+        if (Format.Size != FShown.Size) FOut += "\\fs" + std::to_string(Format.Size) + " ";
+        FShown = Format;
+    }
     void Unit(uint32_t u) { FOut += "\\u" + std::to_string((int16_t)u) + "?"; }
     std::string FOut;
+    TFormat FShown;
     int FBreak = 0; // 1: a line break, 2: a new paragraph, before the next text
     bool FSpace = false;
     bool FHasText = false;
+    size_t FLine = 0, FChars = 0, FBreaks = 0;
 };
+
+// An open or a closing tag of an element that may nest: how many are open.
+void Count(int& Open, bool Closing) {
+    Open = Closing ? std::max(Open - 1, 0) : Open + 1;
+}
 
 } // namespace
 
 std::string HtmlToRtf(const std::wstring& Html) {
     TRtfWriter rtf;
     int hidden = 0; // inside head, script, style or title
-    for (size_t i = 0; i < Html.size();) {
+    int heading = 0, bold = 0, italic = 0, underline = 0;
+    for (size_t i = 0; i < Html.size() && !rtf.Full();) {
         wchar_t c = Html[i];
         if (c == L'<') {
             if (Html.compare(i, 4, L"<!--") == 0) {
@@ -115,19 +159,20 @@ std::string HtmlToRtf(const std::wstring& Html) {
             while (e < tag.size() && !IsBlank(tag[e]) && tag[e] != L'/') ++e;
             std::wstring name = Lower(tag.substr(n, e - n));
             if (name == L"head" || name == L"script" || name == L"style" || name == L"title") {
-                hidden += closing ? (hidden > 0 ? -1 : 0) : 1;
+                Count(hidden, closing);
                 continue;
             }
             if (hidden) continue;
             if (name == L"br")
                 rtf.LineBreak();
             else if (name == L"p" || name == L"div" || name == L"ul" || name == L"ol" || name == L"table" ||
-                     name == L"tr" || name == L"blockquote" || name == L"hr")
+                     name == L"tr" || name == L"blockquote" || name == L"hr") {
                 rtf.ParagraphBreak();
-            else if (name.size() == 2 && name[0] == L'h' && name[1] >= L'1' && name[1] <= L'6') {
+                heading = 0; // a heading left open ends where the next block begins
+            } else if (name.size() == 2 && name[0] == L'h' && name[1] >= L'1' && name[1] <= L'6') {
                 rtf.ParagraphBreak();
-                static const char* const sizes[] = {"{\\b\\fs28", "{\\b\\fs22", "{\\b\\fs18"};
-                rtf.Code(closing ? "}" : sizes[std::min(name[1] - L'1', 2)]);
+                static const int sizes[] = {28, 22, 18};
+                heading = closing ? 0 : sizes[std::min(name[1] - L'1', 2)];
             } else if (name == L"li") {
                 if (!closing) {
                     rtf.LineBreak();
@@ -136,11 +181,12 @@ std::string HtmlToRtf(const std::wstring& Html) {
                     rtf.Text(0xA0);
                 }
             } else if (name == L"b" || name == L"strong")
-                rtf.Code(closing ? "\\b0" : "\\b");
+                Count(bold, closing);
             else if (name == L"i" || name == L"em")
-                rtf.Code(closing ? "\\i0" : "\\i");
+                Count(italic, closing);
             else if (name == L"u")
-                rtf.Code(closing ? "\\ulnone" : "\\ul");
+                Count(underline, closing);
+            rtf.Format = {heading ? heading : 16, heading || bold, italic > 0, underline > 0};
             continue;
         }
         ++i;
@@ -164,9 +210,15 @@ std::wstring DecodeHtmlBytes(const std::string& Bytes) {
     };
     const char* p = Bytes.data();
     int n = (int)Bytes.size();
-    if (n >= 2 && (uint8_t)p[0] == 0xFF && (uint8_t)p[1] == 0xFE)
-        return std::wstring((const wchar_t*)(p + 2), (size_t)(n - 2) / 2);
-    if (n >= 3 && (uint8_t)p[0] == 0xEF && (uint8_t)p[1] == 0xBB && (uint8_t)p[2] == 0xBF)
+    const auto byte = [&](size_t k) { return (uint8_t)p[k]; };
+    if (n >= 2 && ((byte(0) == 0xFF && byte(1) == 0xFE) || (byte(0) == 0xFE && byte(1) == 0xFF))) {
+        const bool big = byte(0) == 0xFE;
+        std::wstring s((size_t)(n - 2) / 2, L'\0');
+        for (size_t k = 0; k < s.size(); ++k)
+            s[k] = big ? byte(2 + 2 * k) << 8 | byte(3 + 2 * k) : byte(3 + 2 * k) << 8 | byte(2 + 2 * k);
+        return s;
+    }
+    if (n >= 3 && byte(0) == 0xEF && byte(1) == 0xBB && byte(2) == 0xBF)
         return decode(CP_UTF8, p + 3, n - 3, 0).first;
     auto utf8 = decode(CP_UTF8, p, n, MB_ERR_INVALID_CHARS);
     return utf8.second ? utf8.first : decode(CP_ACP, p, n, 0).first;
@@ -215,8 +267,15 @@ void TWebBrowser::Navigate(const std::wstring& URL) {
     std::string bytes;
     try {
         TFileStream f(path, fmOpenRead | fmShareDenyWrite);
-        bytes.resize((size_t)f.Size());
+        const int64_t size = f.Size();
+        bytes.resize((size_t)std::min(size, MaxHtmlBytes));
         if (!bytes.empty()) f.ReadBuffer(bytes.data(), (int32_t)bytes.size());
+        // What lies beyond the limit is not shown; a UTF-8 character cut at it goes too, so that the rest
+        // still reads as UTF-8.
+        if (size > MaxHtmlBytes) {
+            for (int k = 0; k < 3 && ((uint8_t)bytes.back() & 0xC0) == 0x80; ++k) bytes.pop_back();
+            if ((uint8_t)bytes.back() >= 0xC0) bytes.pop_back();
+        }
     } catch (const Exception&) {
         ShowRtf(HtmlToRtf(L""));
         return;

@@ -11,8 +11,9 @@ TEST(HtmlToRtf, ParagraphsHeadingsFormattingEntitiesAndHiddenParts) {
                   L"<h1>Head</h1>\n  <p>One   two\n<b>bold</b> &amp; &lt;x&gt; &#169;&copy;&#x416;</p>"
                   L"<script>alert(1)</script><!-- note --><p>{braces}\\ &bogus;</p></body></html>");
     EXPECT_EQ(rtf.find("{\\rtf1"), 0u);
-    EXPECT_NE(rtf.find("{\\b\\fs28 Head}\\par\\par One two\\b  bold\\b0  & <x> \\u169?\\u169?\\u1046?"),
-              std::string::npos)
+    EXPECT_NE(
+        rtf.find("\\b \\fs28 Head\\b0 \\fs16 \\par\\par One two\\b  bold\\b0  & <x> \\u169?\\u169?\\u1046?"),
+        std::string::npos)
         << rtf;
     EXPECT_NE(rtf.find("\\{braces\\}\\\\ &bogus;"), std::string::npos) << rtf;
     for (const char* gone : {"T}", "p{}", "alert", "note", "<p>", "<b>"})
@@ -23,6 +24,7 @@ TEST(HtmlToRtf, DecodesUtf8Utf16AndAnsiFiles) {
     EXPECT_EQ(DecodeHtmlBytes("\xEF\xBB\xBF\xD0\x96"), L"\u0416");
     EXPECT_EQ(DecodeHtmlBytes("\xD0\x96x"), L"\u0416x");
     EXPECT_EQ(DecodeHtmlBytes(std::string("\xFF\xFE\x16\x04", 4)), L"\u0416");
+    EXPECT_EQ(DecodeHtmlBytes(std::string("\xFE\xFF\x04\x16\x00", 5)), L"\u0416");
     EXPECT_EQ(DecodeHtmlBytes("caf\xE9"), L"caf\u00E9"); // not UTF-8: the ANSI code page (1252 here)
     EXPECT_EQ(DecodeHtmlBytes(""), L"");
 }

@@ -201,6 +201,39 @@ TEST_F(Source, FreeingTheSourceRemovesTheWorkingFolder) {
     EXPECT_FALSE(DirectoryExists(folder));
 }
 
+TEST_F(Source, ACancelledSourceGivesUpTheDownloadUnderWayAndAsksForNothingMore) {
+    PutFile(Main + "system.xml", "<manifest/>");
+    PutFile(Main + "zrxsetup.zip", RandomBytes(200000, 4));
+    Misbehave(Main + "zrxsetup.zip", "slow 50"); // ten seconds in all
+    PutFile(Main + "Langs.xml", "<langs/>");
+    TSource source;
+    ASSERT_TRUE(Request(source, L"system.xml"));
+
+    // Cancelled as the first bytes are counted, the download ends at once and leaves no file.
+    bool cancelled = false, ended = false;
+    EXPECT_FALSE(RunOnWorker([&] {
+        return source.Request(
+            L"zrxsetup.zip", [](int64_t) {},
+            [&](int64_t) {
+                if (!cancelled) source.Cancel();
+                cancelled = true;
+            },
+            [&] { ended = true; });
+    }));
+    EXPECT_TRUE(cancelled);
+    EXPECT_TRUE(ended);
+    EXPECT_FALSE(Exists(source.Use(L"zrxsetup.zip")));
+
+    // Every later request fails without a word to any server, also one that would choose a source.
+    const size_t asked = ReadLog().size();
+    EXPECT_FALSE(Request(source, L"Langs.xml"));
+    EXPECT_FALSE(Exists(source.Use(L"Langs.xml")));
+    TSource fresh;
+    fresh.Cancel();
+    EXPECT_FALSE(Request(fresh, L"system.xml"));
+    EXPECT_EQ(ReadLog().size(), asked);
+}
+
 // Run by ctest with the stream switch on the command line; ZRX_EXPECT_STREAM says what it selects.
 TEST_F(Source, TheStreamSwitchChoosesTheWebSources) {
     const char* expected = std::getenv("ZRX_EXPECT_STREAM");

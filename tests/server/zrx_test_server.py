@@ -12,7 +12,7 @@ the proxy cannot reach. Other requests take the host from their Host header and 
 folder.
 
 Each request is appended to --log, before its reply is sent, as one line of tab-separated fields:
-    request line, host, User-Agent, Referer, status sent
+    request line, host, User-Agent, Referer, status sent ("-" for a request never answered)
 (a missing header is an empty field; tabs and line breaks inside values become blanks).
 
 A file may misbehave: when "NAME.misbehave" lies beside NAME (NAME itself need not exist), its first line
@@ -26,6 +26,12 @@ chooses the reply:
     chunked         the body in chunked transfer coding
     slow [MS]       the body in 1 KB pieces, MS milliseconds apart (default 20)
     reset           Content-Length of the whole file, half of the body, then a TCP reset
+    silent          the request is read and never answered: the connection stays open until the client goes
+    stall           Content-Length of the whole file, half of the body, then silence until the client goes
+    endless [MBPS]  a body without length that never ends (MBPS megabytes a second, default as fast as it
+                    goes), until the client goes
+    endless-chunked the same in chunked transfer coding
+    huge            Content-Length of a terabyte, then an endless body
 
 The server stops by itself after --idle seconds without a request and after --lifetime seconds in all;
 "--stop --port-file F" stops the server that wrote F at once.
@@ -125,7 +131,21 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_header("Content-Length", "0")
             self.end_headers()
             return 302
+        if word == "silent":
+            # Logged all the same, with "-" for the status that never comes.
+            self.server.log_request_line(self.requestline, self._logged_host, self.headers.get("User-Agent", ""),
+                                         self.headers.get("Referer", ""), "-")
+            return self._hold(None)
         body = self._body(local)
+        if word == "stall":
+            self.send_response(200)
+            self.send_header("Content-Length", str(len(body)))
+            self.end_headers()
+            self.wfile.write(body[:len(body) // 2])
+            self.wfile.flush()
+            return self._hold(200)
+        if word in ("endless", "endless-chunked", "huge"):
+            return self._endless(word, float(args[0]) if args else 0)
         if word == "empty":
             body = b""
         self.send_response(200)
@@ -160,6 +180,44 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_header("Content-Length", str(len(body)))
             self.end_headers()
             self.wfile.write(body)
+        return 200
+
+    def _hold(self, status):
+        """Sends nothing more and keeps the connection until the client closes it (or the server stops)."""
+        self.close_connection = True
+        try:
+            while self.connection.recv(65536):
+                pass
+        except OSError:
+            pass
+        return status
+
+    def _endless(self, word, mbps):
+        """A body that ends only when the client goes; paced to mbps megabytes a second when given."""
+        self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        if word == "huge":
+            self.send_header("Content-Length", str(1 << 40))
+        elif word == "endless-chunked":
+            self.send_header("Transfer-Encoding", "chunked")
+        else:
+            self.send_header("Connection", "close")
+        self.end_headers()
+        self.close_connection = True
+        piece = bytes(range(256)) * 1024  # 256 KB
+        if word == "endless-chunked":
+            piece = b"%x\r\n%s\r\n" % (len(piece), piece)
+        started, sent = time.monotonic(), 0
+        try:
+            while True:
+                self.wfile.write(piece)
+                sent += len(piece)
+                if mbps:
+                    ahead = sent / (mbps * 1e6) - (time.monotonic() - started)
+                    if ahead > 0:
+                        time.sleep(ahead)
+        except OSError:
+            pass
         return 200
 
     def _send_text(self, status, text):
