@@ -2,9 +2,10 @@
 # Installs the Debian packages the project needs, only when one is missing.
 set -euo pipefail
 
+# fonts-wine: Wine's own fonts (Tahoma, Marlett), which scripts/wine-env.sh gives every prefix.
 packages=(
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
-  wine wine64 xvfb x11-utils
+  wine wine64 fonts-wine xvfb x11-utils
   cmake make googletest python3
   imagemagick zip unzip locales
 )

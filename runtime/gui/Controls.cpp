@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "runtime/SysUtils.h"
 #include "runtime/gui/Application.h"
 
 const wchar_t* const AlignmentNames[3] = {L"taLeftJustify", L"taRightJustify", L"taCenter"};
@@ -11,6 +12,7 @@ const wchar_t* const AlignmentNames[3] = {L"taLeftJustify", L"taRightJustify", L
 static const wchar_t ControlProp[] = L"ZrxControl";
 static const wchar_t NameProp[] = L"ComponentName";
 static const wchar_t ClassProp[] = L"ComponentClass";
+static const wchar_t FontProp[] = L"ComponentFont";
 
 // TControl
 
@@ -203,10 +205,25 @@ void TWinControl::PublishIdentity() {
         if (ATOM atom = GlobalAddAtomW(Name().c_str())) SetPropW(FHandle, NameProp, (HANDLE)(uintptr_t)atom);
     if (ATOM atom = GlobalAddAtomW(ClassName().c_str()))
         SetPropW(FHandle, ClassProp, (HANDLE)(uintptr_t)atom);
+    PublishFont();
+}
+
+void TWinControl::PublishFont() {
+    if (!FHandle) return;
+    if (ATOM atom = (ATOM)(uintptr_t)RemovePropW(FHandle, FontProp)) GlobalDeleteAtom(atom);
+    LOGFONTW lf{};
+    if (!GetObjectW(Font()->Handle(), sizeof lf, &lf)) return;
+    // "height weight italic underline strike-out charset quality face"
+    std::wstring text;
+    for (long v : {(long)lf.lfHeight, (long)lf.lfWeight, (long)lf.lfItalic, (long)lf.lfUnderline,
+                   (long)lf.lfStrikeOut, (long)lf.lfCharSet, (long)lf.lfQuality})
+        text += IntToStr(v) + L" ";
+    text += lf.lfFaceName;
+    if (ATOM atom = GlobalAddAtomW(text.c_str())) SetPropW(FHandle, FontProp, (HANDLE)(uintptr_t)atom);
 }
 
 void TWinControl::UnpublishIdentity(HWND Wnd) {
-    for (const wchar_t* prop : {NameProp, ClassProp})
+    for (const wchar_t* prop : {NameProp, ClassProp, FontProp})
         if (ATOM atom = (ATOM)(uintptr_t)RemovePropW(Wnd, prop)) GlobalDeleteAtom(atom);
 }
 
@@ -329,6 +346,7 @@ void TWinControl::TextChanged() {
 
 void TWinControl::FontChanged() {
     if (FHandle) SendMessageW(FHandle, WM_SETFONT, (WPARAM)Font()->Handle(), TRUE);
+    PublishFont();
     for (TControl* c : FControls)
         if (c->ParentFont()) c->SetParentFont(true);
 }

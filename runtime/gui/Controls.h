@@ -146,6 +146,13 @@ private:
     // window: each is a global atom kept as a window property.
     void PublishIdentity();
     static void UnpublishIdentity(HWND__* Wnd);
+
+protected:
+    // The font too (its LOGFONT as a text, see PublishFont in the source): another process cannot use this
+    // process's font handle, but it can make the same font and measure a text in it.
+    void PublishFont();
+
+private:
     std::vector<TControl*> FControls; // children, in the order they were given this parent
     bool FSubclassed = false;
     void* FBrush = nullptr;

@@ -51,9 +51,18 @@ void TLabel::AdjustBounds() {
     SetBounds(x, FTop, FCaption.empty() ? 0 : r.right, r.bottom);
 }
 
+void TLabel::InitializeWnd() {
+    PublishDrawFlags();
+}
+
+void TLabel::PublishDrawFlags() {
+    if (FHandle) SetPropW(FHandle, L"ComponentDrawFlags", (HANDLE)(uintptr_t)DrawFlags());
+}
+
 void TLabel::SetAlignment(TAlignment Value) {
     if (Value == FAlignment || Value < taLeftJustify || Value > taCenter) return; // indexes the draw flags
     FAlignment = Value;
+    PublishDrawFlags();
     AdjustBounds();
     Repaint();
 }
@@ -67,6 +76,7 @@ void TLabel::SetAutoSize(bool Value) {
 void TLabel::SetWordWrap(bool Value) {
     if (Value == FWordWrap) return;
     FWordWrap = Value;
+    PublishDrawFlags();
     AdjustBounds();
     Repaint();
 }
@@ -79,6 +89,7 @@ void TLabel::TextChanged() {
 }
 
 void TLabel::FontChanged() {
+    PublishFont();
     AdjustBounds();
     Repaint();
 }

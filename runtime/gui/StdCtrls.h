@@ -37,9 +37,13 @@ protected:
     void FontChanged() override;
     void EnabledChanged() override;
     void ColorChanged() override;
+    void InitializeWnd() override;
 
 private:
     void AdjustBounds();
+    // The DrawText flags the label paints with, kept as a window property for other processes that measure
+    // it.
+    void PublishDrawFlags();
     uint32_t DrawFlags() const;
     TAlignment FAlignment = taLeftJustify;
     bool FAutoSize = true;

@@ -85,7 +85,7 @@ class HostileLanguageFile(zrx_e2e.ZrxTestCase):
                     self.run_to(make(), case, page)
 
     def run_to(self, lang_xml, case, page):
-        server = self.start_server()
+        server = self.start_server(size="1.2")  # the size the questions show
         for base in ("main", "mirror"):
             server.put(base, "Lang_en_GB.xml", lang_xml.encode("utf-8"))
         started = time.monotonic()

@@ -28,10 +28,23 @@ class SampleContent(unittest.TestCase):
         self.assertEqual(sorted(os.listdir(folders["counter"])), ["zrx-beta", "zrx-main"])
         with open(os.path.join(folders["main"], "system.xml"), encoding="utf-8") as f:
             manifest = f.read()
-        for element in ("<version>10</version>", "<size>1.2</size>", "<number>4711</number>"):
+        for element in ("<version>10</version>", "<number>4711</number>"):
             self.assertIn(element, manifest)
+        # The manifest announces the size of the package it comes with.
+        with open(os.path.join(folders["main"], "zrxsetup.zip"), "rb") as f:
+            self.assertIn("<size>%s</size>" % make_sample.size_text(f.read()), manifest)
         with open(os.path.join(folders["main"], "EULA_ru_RU"), encoding="utf-8") as f:
             self.assertIn(make_sample.EULA_MARK["ru_RU"], f.read())
+
+    def test_the_announced_size_follows_the_package(self):
+        self.assertEqual(make_sample.size_text(b""), "0.01")
+        self.assertEqual(make_sample.size_text(b"x" * (83 * 1024)), "0.08")
+        folders = make_sample.write_sample(self.root, self.standin, bases=("main",), package_mb=3)
+        with open(os.path.join(folders["main"], "system.xml"), encoding="utf-8") as f:
+            self.assertIn("<size>3.00</size>", f.read())
+        make_sample.write_sample(self.root, self.standin, bases=("main",), size="7.1")
+        with open(os.path.join(folders["main"], "system.xml"), encoding="utf-8") as f:
+            self.assertIn("<size>7.1</size>", f.read())
 
     def test_a_chosen_subset_leaves_the_rest_out(self):
         folders = make_sample.write_sample(self.root, self.standin, bases=("mirror",),

@@ -175,21 +175,10 @@ class WineSession:
             stderr=subprocess.DEVNULL, start_new_session=True)
 
     def _make_prefix(self):
-        ready = os.path.join(self.prefix, ".zrx-e2e-ready")
-        if os.path.exists(ready):
-            return
-        shutil.rmtree(self.prefix, ignore_errors=True)
-        subprocess.run(["wine", "wineboot", "-i"], env=self.env, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, check=False)
-        subprocess.run(["wineserver", "-w"], env=self.env, check=False, stdin=subprocess.DEVNULL,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        # No window manager: without this Wine waits two seconds at the end of each GUI process.
-        reg = ["REGEDIT4", "", r"[HKEY_CURRENT_USER\Software\Wine\X11 Driver]", '"Managed"="N"', "",
-               # This Wine's Tahoma and Segoe UI lack Cyrillic; DejaVu Sans has it (Russian pages).
-               r"[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]", '"Tahoma"="DejaVu Sans"',
-               '"Segoe UI"="DejaVu Sans"', ""]
-        self.regedit(reg)
-        open(ready, "w").close()
+        # The prefix configuration is the one scripts/run.sh gives a user (fonts, window manager).
+        script = os.path.join(SOURCE, "scripts", "wine-env.sh")
+        subprocess.run(["bash", "-c", '. "$0" && wine_env_make_prefix', script], env=self.env,
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, check=True, timeout=600)
 
     def wine(self, args, env=None, timeout=120):
         """Runs a Windows program; its output is collected in files, not pipes: Wine's background processes,

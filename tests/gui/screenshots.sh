@@ -12,11 +12,6 @@ mkdir -p "$out"
 wine_env_start "$build/shots"
 wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
-# This Wine has no Tahoma or Segoe UI of its own with Cyrillic letters: its stand-in measures Cyrillic text
-# narrower than it draws it, so wrapped Russian lines would spill. DejaVu Sans, which has them, stands in instead.
-for face in Tahoma 'Segoe UI'; do
-  wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d 'DejaVu Sans' /f >/dev/null 2>&1
-done
 exe="$build/tests/gui/window_pages.exe"
 for lang in en_GB ru_RU; do
   for stream in main beta; do

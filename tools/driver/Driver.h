@@ -73,6 +73,12 @@ std::wstring DescribeWindow(HWND Top);
 // Clicks as a user would: the click is posted, so the program's handlers run in its own message loop.
 void PostClick(HWND Control);
 
+// One line per visible label, check box, radio button and push button of Top with a text: name, class, the
+// client width and height, the width and height its text needs in the control's own font (box and frame
+// included), the face of that font as made ("" when the control publishes none), the room from the control's
+// left edge to its parent's right edge, the text.
+void PrintTextExtents(HWND Top);
+
 // A message box of the target's processes: prints its caption and text, then presses Button ("yes", "no",
 // "ok", "cancel") until the box is gone.
 void AnswerMessageBox(TTarget& Target, const std::wstring& Button);

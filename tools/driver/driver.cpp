@@ -17,6 +17,9 @@ commands:
   controls [--all]            prints one line per visible (or every) control:
                               name class parent x y w h visible enabled checked value text
   control NAME|CAPTION        prints the line of that control (no waiting)
+  texts                       prints one line per visible label, check box, radio button and button:
+                              name class w h needed-w needed-h font-face room text (measured in its own
+                              font; room: from its left edge to its parent's right edge)
   wait NAME|CAPTION [--text T] [--contains T] [--enabled 0|1] [--visible 0|1] [--checked 0|1] [--exists]
                    [--gone]   waits until the control is visible (or as given; --exists: hidden or not, --gone:
                               missing or hidden); prints its line
@@ -195,6 +198,8 @@ int Run(const TArgs& A) {
         PrintWindow(WaitMainWindow(target));
     } else if (command == L"controls") {
         for (auto& c : ListControls(WaitMainWindow(target), Has(A, L"--all"))) WriteLine(ControlFields(c));
+    } else if (command == L"texts") {
+        PrintTextExtents(WaitMainWindow(target));
     } else if (command == L"control") {
         HWND top = WaitMainWindow(target);
         auto controls = ListControls(top, true);

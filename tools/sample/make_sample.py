@@ -13,6 +13,8 @@ zrxsetup.zip (the package), upx.exe and dxwebsetup.exe (the stand-in program).
                    [--files system.xml,Langs.xml,...] [--version 10] [--size 1.2] [--number 4711]
                    [--package-mb 20]
 
+The manifest announces the package's real size unless --size gives another text.
+
 Scripts import it and call write_sample(); the names of every file are in FILES.
 """
 import argparse
@@ -64,6 +66,11 @@ def base_dir(root, base, main_host=MAIN_HOST, mirror_host=MIRROR_HOST, mirror_pr
             "mirror": os.path.join(mirror, "zrx", "setup"),
             "beta": os.path.join(mirror, "zrx", "setup-beta"),
             "counter": os.path.join(root, counter_host)}[base]
+
+
+def size_text(data):
+    """The download size as the manifest announces it: megabytes with two decimals, at least 0.01."""
+    return "%.2f" % max(len(data) / (1024.0 * 1024.0), 0.01)
 
 
 def system_xml(version=10, size="1.2", number=4711):
@@ -120,23 +127,30 @@ def write(path, data):
 
 
 def write_sample(root, standin, bases=("main", "mirror", "beta", "counter"), files=FILES, version=10,
-                 size="1.2", number=4711, package_mb=0, core_xml=CORE_XML, main_host=MAIN_HOST,
+                 size="real", number=4711, package_mb=0, core_xml=CORE_XML, main_host=MAIN_HOST,
                  mirror_host=MIRROR_HOST, mirror_prefix=MIRROR_PREFIX, counter_host=COUNTER_HOST):
-    """Writes the chosen files into the chosen bases; returns {base: folder}."""
+    """Writes the chosen files into the chosen bases; returns {base: folder}. size "real" announces the size of
+    the package written (None leaves the element out)."""
     hosts = dict(main_host=main_host, mirror_host=mirror_host, mirror_prefix=mirror_prefix,
                  counter_host=counter_host)
     makers = {
-        "system.xml": lambda: system_xml(version, size, number),
+        "system.xml": lambda: system_xml(version, size_text(made_package()) if size == "real" else size, number),
         "Langs.xml": langs_xml,
         "Lang_en_GB.xml": lambda: read(os.path.join(SOURCE, "resources", "Lang_en_GB.xml")),
         "Lang_ru_RU.xml": lambda: read(os.path.join(SOURCE, "resources", "Lang_ru_RU.xml")),
         "EULA_en_GB": lambda: eula("en_GB"),
         "EULA_ru_RU": lambda: eula("ru_RU"),
-        "zrxsetup.zip": lambda: package(standin, core_xml, package_mb),
+        "zrxsetup.zip": lambda: made_package(),
         "upx.exe": lambda: read(standin),
         "dxwebsetup.exe": lambda: read(standin),
     }
     made, folders = {}, {}
+
+    def made_package():
+        if "zrxsetup.zip" not in made:
+            made["zrxsetup.zip"] = package(standin, core_xml, package_mb)
+        return made["zrxsetup.zip"]
+
     for base in bases:
         folder = base_dir(root, base, **hosts)
         folders[base] = folder
@@ -159,7 +173,7 @@ def main():
     p.add_argument("--bases", default=",".join(BASES), help="which of main,mirror,beta,counter to write")
     p.add_argument("--files", default=",".join(FILES), help="which files to write into each base")
     p.add_argument("--version", default="10", help="setup version in system.xml")
-    p.add_argument("--size", default="1.2", help="download size text in system.xml")
+    p.add_argument("--size", default="real", help="download size text in system.xml (default: the package's)")
     p.add_argument("--number", default="4711", help="build number in system.xml")
     p.add_argument("--package-mb", type=int, default=0, help="fill the package up to this many megabytes")
     p.add_argument("--main-host", default=MAIN_HOST)
