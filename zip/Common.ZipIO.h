@@ -108,6 +108,8 @@ public:
 
     const AnsiString& FileName() const { return FCentralDirectoryFile.FileName; }
     void SetFileName(const AnsiString& Value);
+    // A new name as text: stored in UTF-8 where the ANSI code page cannot hold it.
+    void SetFileName(const std::wstring& Value);
     const AnsiString& Comment() const { return FCentralDirectoryFile.FileComment; }
     void SetComment(const AnsiString& Value);
     uint32_t SizeUncompressed() const { return FCentralDirectoryFile.UncompressedSize; }
@@ -141,6 +143,7 @@ public:
 private:
     friend class TOxZipEntries;
     friend class TOxZip;
+    void SetName(const AnsiString& Value, uint16_t NameFlags);
     TOxZipEntries* FParent;
     TCentralDirectoryFile FCentralDirectoryFile;
     TLocalFile FLocalFile;
@@ -198,6 +201,7 @@ public:
     void Rename(int ItemIndex, const AnsiString& NewFileName);
     void Rename(const AnsiString& FileName, const AnsiString& NewFileName);
     void RenameFolder(const AnsiString& FolderName, const AnsiString& NewFolderName);
+    void RenameFolder(const std::wstring& FolderName, const std::wstring& NewFolderName);
     void RenameMultiple(TStringList* Names, TStringList* NewNames);
     void CreateFolder(const AnsiString& FolderName, TDateTime FolderDate);
     void Rebuild();

@@ -132,11 +132,23 @@ bool TOxZipEntriesEntry::Test() {
 }
 
 void TOxZipEntriesEntry::SetFileName(const AnsiString& Value) {
+    SetName(Value, 0);
+}
+
+void TOxZipEntriesEntry::SetFileName(const std::wstring& Value) {
+    uint16_t flags;
+    const AnsiString name = WideToName(Value, flags);
+    SetName(name, flags);
+}
+
+void TOxZipEntriesEntry::SetName(const AnsiString& Value, uint16_t NameFlags) {
     const AnsiString name = ToZipName(Value);
-    if (FParent->IndexOf(name) >= 0) throw Exception(L"File with same name already exists in Archive!");
+    if (FParent->IndexOfName(NameToWide(name, NameFlags)) >= 0)
+        throw Exception(L"File with same name already exists in Archive!");
     FCentralDirectoryFile.FileName = name;
     FCentralDirectoryFile.FilenameLength = (uint16_t)name.size();
-    FCentralDirectoryFile.GeneralPurposeBitFlag &= ~Utf8NameFlag; // the new name is ANSI
+    FCentralDirectoryFile.GeneralPurposeBitFlag =
+        (FCentralDirectoryFile.GeneralPurposeBitFlag & ~Utf8NameFlag) | NameFlags;
     TOxZip* z = FParent->FParent;
     z->FIsDirty = true;
     if (!z->FBatchMode) {

@@ -38,6 +38,13 @@ std::wstring RelativeTo(const std::wstring& Name, const std::wstring& RootFolder
     return rest;
 }
 
+// A name as text in archive form (the rules of ToZipName).
+std::wstring ZipNameOf(const std::wstring& Name) {
+    uint16_t flags;
+    const AnsiString bytes = ToZipName(WideToName(Name, flags));
+    return NameToWide(bytes, flags);
+}
+
 int Level(TZipCompressionType Type) {
     switch (Type) {
     case ctMaximum:
@@ -377,15 +384,19 @@ void TOxZipEntries::Rename(const AnsiString& FileName, const AnsiString& NewFile
 }
 
 void TOxZipEntries::RenameFolder(const AnsiString& FolderName, const AnsiString& NewFolderName) {
-    auto asFolder = [](AnsiString S) {
-        if (S.empty() || (S.back() != '\\' && S.back() != '/')) S += '\\';
-        return ToZipName(S);
+    RenameFolder(AnsiToWide(FolderName), AnsiToWide(NewFolderName));
+}
+
+void TOxZipEntries::RenameFolder(const std::wstring& FolderName, const std::wstring& NewFolderName) {
+    auto asFolder = [](std::wstring S) {
+        if (S.empty() || (S.back() != L'\\' && S.back() != L'/')) S += L'\\';
+        return ZipNameOf(S);
     };
-    const AnsiString from = asFolder(FolderName), to = asFolder(NewFolderName);
-    if (IndexOf(to) >= 0) return;
+    const std::wstring from = asFolder(FolderName), to = asFolder(NewFolderName);
+    if (IndexOfName(to) >= 0) return;
     // Outside batch mode every rename rebuilds the archive and renews the entries: go by index.
     for (int i = 0; i < Count(); ++i) {
-        const AnsiString name = Items(i)->FileName();
+        const std::wstring name = NameToWide(Items(i)->FileName(), Items(i)->BitFlag());
         if (name.compare(0, from.size(), from) == 0) Items(i)->SetFileName(to + name.substr(from.size()));
     }
     if (FParent->FIsDirty && !FParent->FBatchMode) FParent->Rebuild();
@@ -403,11 +414,11 @@ void TOxZipEntries::RenameMultiple(TStringList* Names, TStringList* NewNames) {
     try {
         TBatch batch(z->FBatchMode);
         for (int i = 0; i < Names->Count(); ++i) {
-            const AnsiString name = WideToAnsi(Names->Get(i)), newName = WideToAnsi(NewNames->Get(i));
-            if (!name.empty() && (name.back() == '\\' || name.back() == '/'))
+            const std::wstring name = Names->Get(i), newName = NewNames->Get(i);
+            if (!name.empty() && (name.back() == L'\\' || name.back() == L'/'))
                 RenameFolder(name, newName);
             else
-                Rename(name, newName);
+                Items(IndexOfName(ZipNameOf(name)))->SetFileName(newName);
             renamed = true;
         }
     } catch (...) {

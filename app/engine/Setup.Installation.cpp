@@ -18,6 +18,8 @@
 #include "xml/ExSimpleXMLUnit.h"
 
 void CInstallation::Run() {
+    // Before the source makes the working folder that the predecessor may still be removing.
+    WaitForPredecessor();
     CInstallation engine;
     engine.Main();
 }
@@ -210,7 +212,7 @@ void CInstallation::UpdateSetup() {
         const std::wstring successor = TApplicationHelper::GetTempDir(false) + L"zrxsetup-" +
                                        FormatDateTime(L"ddmmyyyhhmmss", Now()) + L".exe";
         MoveFileW(downloaded.c_str(), successor.c_str());
-        const std::wstring parameters = std::wstring(L"-") + SelfUpdatedSwitch;
+        const std::wstring parameters = SelfUpdatedArgument();
         started = (INT_PTR)ShellExecuteW(nullptr, L"Open", successor.c_str(), parameters.c_str(), nullptr,
                                          SW_SHOWNORMAL) > 32;
     }

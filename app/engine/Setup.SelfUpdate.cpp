@@ -6,9 +6,26 @@
 #include <cstring>
 
 #include "app/core/System.Application.Extended.h"
+#include "runtime/SysUtils.h"
+
+std::wstring SelfUpdatedArgument() {
+    return std::wstring(L"-") + SelfUpdatedSwitch + L":" + IntToStr(GetCurrentProcessId());
+}
 
 bool StartedBySelfUpdate() {
-    return TApplicationHelper::HasSwitch(SelfUpdatedSwitch);
+    std::wstring predecessor;
+    return TApplicationHelper::GetSwitchValue(SelfUpdatedSwitch, predecessor);
+}
+
+void WaitForPredecessor() {
+    std::wstring text;
+    if (!TApplicationHelper::GetSwitchValue(SelfUpdatedSwitch, text)) return;
+    const DWORD id = (DWORD)StrToInt64Def(text, 0);
+    if (id == 0 || id == GetCurrentProcessId()) return;
+    if (HANDLE predecessor = OpenProcess(SYNCHRONIZE, FALSE, id)) {
+        WaitForSingleObject(predecessor, 10000);
+        CloseHandle(predecessor);
+    }
 }
 
 bool IsWindowsProgram(const std::wstring& FileName) {

@@ -204,6 +204,24 @@ class HostileNetwork(zrx_e2e.ZrxTestCase):
         started.close()
         self.assertEqual(started.wait_exit(), 0)
 
+    def test_a_successor_waits_for_its_predecessor_to_end(self):
+        # Both use the same working folder, which the predecessor removes as it ends: the successor asks for
+        # nothing before that.
+        server = self.start_server()
+        first = self.launch()
+        first.wait_control("Lang_en_GB", checked=1)
+        asked = len(server.requested("system.xml"))
+        copy = self.copy_setup(os.path.join(self.run_dir, "zrxsetup-successor.exe"))
+        successor = self.launch("-updated:%s" % first.pid, exe=copy)
+        time.sleep(3)
+        self.assertEqual(len(server.requested("system.xml")), asked, "the successor asked while its predecessor ran")
+        first.close()
+        self.assertEqual(first.wait_exit(), 0)
+        successor.wait_control("Lang_en_GB", checked=1)
+        self.report(successor, "successor that waited")
+        successor.close()
+        self.assertEqual(successor.wait_exit(), 0)
+
     def test_a_successor_that_is_no_program_is_refused_with_a_message(self):
         server = self.start_server(version=11)
         pages = (("a web page", b"<!DOCTYPE html>\n<html><body><h1>Moved</h1></body></html>\n"),

@@ -137,6 +137,8 @@ class InstallRoad(zrx_e2e.ZrxTestCase):
         started = poll("the successor setup to start", lambda: [e for e in self.standin_log()
                                                                 if e[0].startswith("zrxsetup-")])
         self.assertRegex(started[0][0], r"^zrxsetup-\d{14}\.exe$")
+        # With the switch that keeps the successor from updating again, naming this setup.
+        self.assertRegex(started[0][1], r"-updated:\d+$")
         stamp = started[0][0][9:23]
         self.assertTrue(1 <= int(stamp[0:2]) <= 31 and 1 <= int(stamp[2:4]) <= 12 and stamp[4:6] == "20", stamp)
         self.assertTrue(os.path.isfile(self.path("temp", started[0][0])))

@@ -326,5 +326,13 @@ TEST(Write, NamesBeyondTheAnsiCodePageAreStoredInUtf8) {
     EXPECT_EQ(zip.FileNames()->Get(1), L"report.txt");
     EXPECT_EQ(zip.Entries()->Items(1)->BitFlag() & Utf8NameFlag, 0);
     EXPECT_EQ(zip.Entries()->Items(0)->BitFlag() & Utf8NameFlag, Utf8NameFlag);
+    // Names as text from a caller's lists keep every character too.
+    TStringList from, to;
+    from.Add(L"дерево\\"), to.Add(L"лес\\");
+    from.Add(L"report.txt"), to.Add(L"итог.txt");
+    zip.RenameMultiple(&from, &to);
+    EXPECT_EQ(zip.FileNames()->Get(0), L"лес\\");
+    EXPECT_EQ(zip.FileNames()->Get(1), L"итог.txt");
+    EXPECT_TRUE(zip.Entries()->Items(1)->BitFlag() & Utf8NameFlag);
     Finish(zip);
 }
