@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "app/core/StartupMarks.h"
 #include "app/core/System.Application.Extended.h"
 #include "app/engine/Setup.Installation.h"
 #include "app/engine/Setup.UnInstallation.h"
@@ -53,6 +54,8 @@ void CSetup::Main() {
         // The window translates itself and shows its preparation page while it is made.
         Application->CreateForm(MainWindow);
         MainWindow->Show();
+        StartupMark(L"shown");
+        WriteStartupMarks();
         if (SetupRunMode == 0)
             CInstallation::Run();
         else

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "app/Setup.Application.h"
+#include "app/core/StartupMarks.h"
 #include "runtime/gui/Application.h"
 #include "text/KitBase.h"
 
@@ -19,10 +20,12 @@ void __verbose_terminate_handler() {
 } // namespace __gnu_cxx
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    StartupMark(L"main");
     return RunProgram([] {
         // The text layer reads the ANSI replacement character first: without it the start ends here.
         AnsiReplacementChar();
         CSetup::Initialize();
+        StartupMark(L"initialized");
         CSetup::Main();
     });
 }

@@ -7,6 +7,8 @@ function of every object it uses a single function of. This script runs as the l
 it links once with the unwind table no longer a root, reads from that link's map which code sections
 were collected, links again with their unwind entries discarded, and checks that the program's unwind
 table covers exactly the code it holds (a function without its entry could not pass an exception on).
+With optimisation at the link, the code optimised across units comes from temporary objects whose names
+change from one link to the next: they are matched by their partition's number.
 
 Usage: link_without_dead_code.py COMPILER ARGS...   (the link command; other commands run unchanged)
 """
@@ -70,9 +72,13 @@ def read_map(path):
     return sections
 
 
+LTRANS = re.compile(r"^.*[\\/][^\\/.]*(\.ltrans\d+\.ltrans\.o)$")
+
+
 def add(sections, name, size, file, kept):
     if not size or " " in file:
         return
+    file = LTRANS.sub(r"*\1", file)  # /tmp/ccXXXXXX.ltrans0.ltrans.o -> *.ltrans0.ltrans.o
     kind = re.match(r"\.(text|pdata|xdata)", name).group(1)
     suffix = name[len(kind) + 1 :]
     key = (kind, suffix, file)
@@ -83,6 +89,8 @@ def file_pattern(file):
     m = re.match(r"^(.*)\((.+)\)$", file)
     if m:  # a member of an archive
         return f"*{os.path.basename(m.group(1))}:{m.group(2)}"
+    if file.startswith("*"):  # an object of the optimisation at the link
+        return file
     return f":{file}"
 
 

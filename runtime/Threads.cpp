@@ -1,12 +1,13 @@
 #include "runtime/Threads.h"
 
-#include <condition_variable>
+#include <algorithm>
 #include <deque>
 #include <exception>
 #include <memory>
-#include <mutex>
-#include <thread>
+#include <vector>
 #include <windows.h>
+
+#include "runtime/Exceptions.h"
 
 namespace {
 // One call waiting for the main thread; it lives on the waiting worker's stack.
@@ -16,8 +17,8 @@ struct TSyncRequest {
     bool Done = false;
 };
 
-std::mutex gLock; // guards the queue and every request's Done
-std::condition_variable gDone;
+SRWLOCK gLock = SRWLOCK_INIT; // guards the queue and every request's Done
+CONDITION_VARIABLE gDone = CONDITION_VARIABLE_INIT;
 std::deque<TSyncRequest*> gQueue;
 std::atomic<DWORD> gMainThreadId{0};
 std::atomic<HWND> gSyncWindow{nullptr};
@@ -73,7 +74,13 @@ void TThread::Start() {
     if (FExternal || FStarted)
         throw EInvalidOperation(L"Cannot call Start on a running or terminated thread");
     FStarted = true;
-    std::thread(Execute, this).detach();
+    auto start = [](void* Self) -> DWORD {
+        Execute(static_cast<TThread*>(Self));
+        return 0;
+    };
+    HANDLE thread = CreateThread(nullptr, 0, start, this, 0, nullptr);
+    if (!thread) RaiseLastOSError();
+    CloseHandle(thread);
 }
 
 void TThread::Execute(TThread* Self) {
@@ -115,17 +122,17 @@ void TThread::Synchronize(const TProc& Method) {
         return;
     }
     TSyncRequest request{&Method, nullptr};
-    std::unique_lock<std::mutex> lock(gLock);
+    AcquireSRWLockExclusive(&gLock);
     gQueue.push_back(&request);
-    lock.unlock();
+    ReleaseSRWLockExclusive(&gLock);
     // Wake the main thread; without its window a thread message still ends its wait, and its next idle
     // pass runs the call.
     HWND window = gSyncWindow;
     if (!window || !PostMessageW(window, WM_SYNCHRONIZE, 0, 0))
         PostThreadMessageW(gMainThreadId, WM_NULL, 0, 0);
-    lock.lock();
-    gDone.wait(lock, [&] { return request.Done; });
-    lock.unlock();
+    AcquireSRWLockExclusive(&gLock);
+    while (!request.Done) SleepConditionVariableSRW(&gDone, &gLock, INFINITE, 0);
+    ReleaseSRWLockExclusive(&gLock);
     if (request.Error) std::rethrow_exception(request.Error);
 }
 
@@ -133,20 +140,72 @@ bool CheckSynchronize() {
     if (!TThread::IsMainThread()) return false;
     bool ran = false;
     for (;;) {
-        std::unique_lock<std::mutex> lock(gLock);
-        if (gQueue.empty()) return ran;
+        AcquireSRWLockExclusive(&gLock);
+        if (gQueue.empty()) {
+            ReleaseSRWLockExclusive(&gLock);
+            return ran;
+        }
         TSyncRequest* request = gQueue.front();
         gQueue.pop_front();
-        lock.unlock();
+        ReleaseSRWLockExclusive(&gLock);
         // A call may pump messages (a message box): calls queued meanwhile run inside it, in order.
         try {
             (*request->Method)();
         } catch (...) {
             request->Error = std::current_exception();
         }
-        lock.lock();
+        AcquireSRWLockExclusive(&gLock);
         request->Done = true;
-        gDone.notify_all();
+        ReleaseSRWLockExclusive(&gLock);
+        WakeAllConditionVariable(&gDone);
         ran = true;
     }
+}
+
+namespace {
+struct TParallelRun {
+    const std::function<void(int)>* Work;
+    int Index;
+};
+
+DWORD WINAPI RunOne(void* Parameter) {
+    auto* run = static_cast<TParallelRun*>(Parameter);
+    (*run->Work)(run->Index);
+    return 0;
+}
+} // namespace
+
+void RunOnThreads(int Count, const std::function<void(int)>& Work) {
+    std::vector<TParallelRun> runs;
+    for (int i = 1; i < Count; ++i) runs.push_back({&Work, i});
+    std::vector<HANDLE> threads;
+    for (TParallelRun& run : runs)
+        if (HANDLE thread = CreateThread(nullptr, 0, RunOne, &run, 0, nullptr)) threads.push_back(thread);
+    std::exception_ptr error;
+    try {
+        Work(0);
+    } catch (...) {
+        error = std::current_exception();
+    }
+    for (size_t i = 0; i < threads.size(); i += MAXIMUM_WAIT_OBJECTS)
+        WaitForMultipleObjects(DWORD(std::min<size_t>(threads.size() - i, MAXIMUM_WAIT_OBJECTS)), &threads[i],
+                               TRUE, INFINITE);
+    for (HANDLE thread : threads) CloseHandle(thread);
+    if (error) std::rethrow_exception(error);
+}
+
+static_assert(sizeof(void*) == sizeof(SRWLOCK));
+
+void TSlimLock::lock() {
+    AcquireSRWLockExclusive(reinterpret_cast<SRWLOCK*>(&FLock));
+}
+
+void TSlimLock::unlock() {
+    ReleaseSRWLockExclusive(reinterpret_cast<SRWLOCK*>(&FLock));
+}
+
+int ProcessorCount() {
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    return info.dwNumberOfProcessors ? (int)info.dwNumberOfProcessors : 1;
 }

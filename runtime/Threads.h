@@ -61,3 +61,24 @@ private:
 bool CheckSynchronize();
 // Makes the calling thread the main thread; see the top of this file.
 void InitMainThread();
+
+// A lock for short sections (a Windows slim lock, taken exclusively), for std::lock_guard.
+class TSlimLock {
+public:
+    TSlimLock() = default;
+    TSlimLock(const TSlimLock&) = delete;
+    TSlimLock& operator=(const TSlimLock&) = delete;
+    void lock();
+    void unlock();
+
+private:
+    void* FLock = nullptr; // an SRWLOCK, kept opaque so that this header needs no windows.h
+};
+
+// Runs Work(0) on the calling thread and Work(1) ... Work(Count - 1) each on a thread of its own, and returns
+// when all have ended. An index whose thread cannot be started is left out, so Work shares out its items
+// itself. An exception from Work(0) is raised again once all have ended; on the other threads it would end
+// the process, so Work keeps its failures itself.
+void RunOnThreads(int Count, const std::function<void(int Index)>& Work);
+// The processors the system has (at least 1).
+int ProcessorCount();

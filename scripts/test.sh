@@ -23,6 +23,12 @@ check_imports() {
     return 1
   fi
   echo "$(basename "$exe") imports system DLLs only:" $imports
+  # Its POSIX thread calls are its own (runtime/PosixThreads.cpp): a member of the library in its map means
+  # that something calls one the program lacks.
+  if grep -q 'libpthread\.a(' "${exe%.exe}.map" 2>/dev/null; then
+    echo "$(basename "$exe") links the POSIX thread library" >&2
+    return 1
+  fi
 }
 [ -n "${BUILD_TARGETS:-}" ] || check_imports "$BUILD_DIR/app/ZorvexSetup.exe"
 

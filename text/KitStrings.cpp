@@ -1,7 +1,6 @@
 #include "text/KitStrings.h"
 
 #include <atomic>
-#include <mutex>
 #include <windows.h>
 
 namespace {
@@ -10,7 +9,6 @@ namespace {
 // program file.
 wchar_t* LowerCaseMap = nullptr;
 std::atomic<bool> CaseTablesBuilt{false};
-std::once_flag CaseTablesOnce;
 
 // The unit's start-up builds the map before any XML code runs.
 [[maybe_unused]] const bool Started = (BuildCaseTables(), true);
@@ -18,7 +16,7 @@ std::once_flag CaseTablesOnce;
 } // namespace
 
 void BuildCaseTables() {
-    std::call_once(CaseTablesOnce, [] {
+    static const bool built = [] {
         LowerCaseMap = new wchar_t[65536];
         for (uint32_t u = 0; u < 65536; ++u) LowerCaseMap[u] = wchar_t(u);
         // Each unit maps on its own, so two calls do the work of 65536 at a fraction of the start-up time;
@@ -26,7 +24,9 @@ void BuildCaseTables() {
         CharLowerBuffW(LowerCaseMap, 0xDC00);
         CharLowerBuffW(LowerCaseMap + 0xDC00, 0x10000 - 0xDC00);
         CaseTablesBuilt.store(true, std::memory_order_release);
-    });
+        return true;
+    }();
+    (void)built;
 }
 
 wchar_t CharToLowerCase(wchar_t Ch) {

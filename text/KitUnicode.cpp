@@ -1,5 +1,6 @@
 #include "text/KitUnicode.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <vector>
@@ -46,13 +47,17 @@ uint32_t ReadCodePoint24(TKitEasyStream& Stream) {
     return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16;
 }
 
+// Block by block: the table's some 900,000 entries are filled at start-up, so each block is looked up (and
+// made) once per range, not once per code point.
 void AddRange(TCategoryTable& T, uint8_t Category, uint32_t First, uint32_t Last) {
-    for (uint32_t c = First; c <= Last; ++c) {
+    for (uint32_t c = First; c <= Last;) {
         auto& plane = T.Planes[(c >> 16) & 0xFF];
         if (!plane) plane = std::make_unique<TLevel2>();
         auto& block = (*plane)[(c >> 8) & 0xFF];
         if (!block) block = std::make_unique<TLevel3>();
-        (*block)[c & 0xFF].Include(TCharacterCategory(Category));
+        const uint32_t end = std::min(Last, c | 0xFF); // the range's end within this block
+        for (uint32_t i = c & 0xFF; i <= (end & 0xFF); ++i) (*block)[i].Include(TCharacterCategory(Category));
+        c = end + 1;
     }
 }
 

@@ -5,12 +5,11 @@
 #include <algorithm>
 #include <atomic>
 #include <mutex>
-#include <system_error>
-#include <thread>
 #include <unordered_set>
 #include <windows.h>
 
 #include "runtime/Files.h" // after windows.h: its CreateDirectory macro applies to both sides
+#include "runtime/Threads.h"
 
 using namespace zipio;
 
@@ -396,8 +395,7 @@ void TOxZipEntries::ExtractToFolder(const AnsiString& TargetDirectory, bool Sele
 bool TOxZipEntries::ExtractInParallel(const std::wstring& Root, const std::vector<int>& Indexes) {
     // Each worker reads through a handle of its own, so only archives opened from a file qualify.
     auto* file = dynamic_cast<TFileStream*>(FParent->FZipStream);
-    const int workers =
-        (int)std::min<size_t>({std::max(1u, std::thread::hardware_concurrency()), 4, Indexes.size() / 8});
+    const int workers = (int)std::min<size_t>({(size_t)ProcessorCount(), 4, Indexes.size() / 8});
     if (!file || workers < 2) return false;
     // Entries that name the same file (Windows ignores case and trailing dots and blanks) must be written one
     // after the other, in archive order.
@@ -418,7 +416,7 @@ bool TOxZipEntries::ExtractInParallel(const std::wstring& Root, const std::vecto
         sources.push_back(std::make_unique<TFileStream>(file->FileName(), fmOpenRead | fmShareDenyNone));
 
     std::atomic<size_t> next{0};
-    std::mutex lock;
+    TSlimLock lock;
     std::unordered_set<std::wstring> made;
     std::vector<std::wstring> created;             // folders that did not exist before, relative to Root
     std::vector<char> finished(Indexes.size(), 0); // entries written whole, by position
@@ -439,32 +437,26 @@ bool TOxZipEntries::ExtractInParallel(const std::wstring& Root, const std::vecto
         const TReader reader{Source, &buffers, false};
         for (size_t k; (k = next++) < Indexes.size();) {
             {
-                std::lock_guard<std::mutex> guard(lock);
+                std::lock_guard<TSlimLock> guard(lock);
                 if (k > failedAt) return;
             }
             TOxZipEntriesEntry* item = Items(Indexes[k]);
             try {
                 {
-                    std::lock_guard<std::mutex> guard(lock);
+                    std::lock_guard<TSlimLock> guard(lock);
                     makeFolder(FolderOf(item));
                     if (item->IsFolder()) makeFolder(PathOf(item));
                 }
                 ExtractEntryToFile(item, Root + PathOf(item), reader);
                 finished[k] = 1;
             } catch (...) {
-                std::lock_guard<std::mutex> guard(lock);
+                std::lock_guard<TSlimLock> guard(lock);
                 if (k < failedAt) failedAt = k, failure = std::current_exception();
             }
         }
     };
-    std::vector<std::thread> threads;
-    try {
-        for (int w = 1; w < workers; ++w) threads.emplace_back(work, sources[w].get());
-    } catch (const std::system_error&) {
-        // Fewer threads than wished for: those that started and this one share the work.
-    }
-    work(sources[0].get());
-    for (std::thread& t : threads) t.join();
+    // When fewer threads start than wished for, those that started and this one share the work.
+    RunOnThreads(workers, [&](int Worker) { work(sources[Worker].get()); });
     if (!failure) return true;
 
     // Entries after the failing one may have been written meanwhile: take them back, with the folders made

@@ -5,6 +5,7 @@
 
 #include "app/Setup.Application.h"
 #include "app/core/Setup.Core.h"
+#include "app/core/StartupMarks.h"
 #include "app/Tlv.Code.Components.VirtualStringList.h"
 #include "app/engine/Setup.Translator.h"
 #include "net/Setup.Servers.h"
@@ -101,12 +102,14 @@ std::unique_ptr<TGIFImage> LoadGifFromResource(const std::wstring& Name) {
 }
 
 void TMainWindow::FormCreate(TObject*) {
+    StartupMark(L"form");
     const int CW = ClientWidth(), CH = ClientHeight();
     CTranslator::Work(this, L"Lang_" + UILanguage, true);
     for (int i = 0; i < 3; ++i) {
         FBuiltIn[i] = std::make_unique<TStringList>();
         FBuiltIn[i]->Assign(TextList(i)->Lines());
     }
+    StartupMark(L"translated");
 
     {
         TPngImage png;
@@ -121,6 +124,7 @@ void TMainWindow::FormCreate(TObject*) {
         appLogo->SetTop(CH / 2 - (appLogo->Height() + 20));
         appLogo->Hide();
     }
+    StartupMark(L"logo");
 
     GIFImageDefaultAnimate = true;
 
@@ -135,6 +139,7 @@ void TMainWindow::FormCreate(TObject*) {
         NetWork->SetTop(2);
         NetWork->Hide();
     }
+    StartupMark(L"network image");
 
     btnNext = new TButton(this);
     btnNext->SetParent(this);
@@ -152,8 +157,10 @@ void TMainWindow::FormCreate(TObject*) {
     SetOwnLabelFont(lbTitle, 14);
     lbTitle->SetWordWrap(true);
     lbTitle->Hide();
+    StartupMark(L"controls");
 
     page_Prepare();
+    StartupMark(L"page");
 }
 
 void TMainWindow::FormPaint(TObject*) {

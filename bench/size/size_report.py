@@ -4,7 +4,9 @@
 Usage: size_report.py EXE MAP [TOP]
 Prints the file's size, each section's size in the file, a table of bytes by origin (the project's
 libraries by name, the C++ runtime, the C runtime, zlib, the rest) and section, and the TOP largest
-input sections (default 15)."""
+input sections (default 15). Code optimised across units at the link comes from temporary objects, as one
+piece ("optimised at link") unless they were made with a section per function: then each function counts
+for the project's library that defines it, and what the optimiser made or merged stays in that piece."""
 import collections
 import os
 import re
@@ -18,9 +20,36 @@ CONTINUED = re.compile(r"^\s+0x([0-9a-f]+)\s+0x([0-9a-f]+)\s+(\S.*)$")
 SECTIONS = (".text", ".data", ".rdata", ".pdata", ".xdata", ".bss", ".rsrc")
 
 
-def origin(path):
+LTRANS = re.compile(r"\.ltrans\d+\.ltrans\.o$")
+CLONE = re.compile(r"\.(?:constprop|isra|part|cold|lto_priv|localalias)(?:\.\d+)?$")
+DEFINERS = {}  # symbol -> the project's library that defines it
+
+
+def read_definers(map_path):
+    """Fills DEFINERS from the project's libraries that the link loaded."""
+    base = os.path.dirname(os.path.abspath(map_path))
+    with open(map_path, errors="replace") as f:
+        for line in f:
+            m = re.match(r"^LOAD (\S*(?:lib(zrx_\w+)\.a|objects\.a))$", line.rstrip("\n"))
+            if not m:
+                continue
+            library = m.group(2) or "program"
+            out = subprocess.run(["x86_64-w64-mingw32-nm", "--defined-only", os.path.join(base, m.group(1))],
+                                 capture_output=True, text=True)
+            for entry in out.stdout.splitlines():
+                fields = entry.split()
+                if len(fields) == 3 and fields[1] in "TtWw":
+                    DEFINERS.setdefault(fields[2], library)
+
+
+def origin(path, section=""):
     """A short name for where an input section came from."""
     name = os.path.basename(path)
+    if LTRANS.search(name):
+        symbol = section.split("$", 1)[1] if "$" in section else ""
+        while CLONE.search(symbol):
+            symbol = CLONE.sub("", symbol)
+        return DEFINERS.get(symbol, "optimised at link")
     m = re.match(r"lib(zrx_\w+)\.a\(", name)
     if m:
         return m.group(1)
@@ -61,7 +90,7 @@ def parse(map_path):
                 if c:
                     size = int(c.group(2), 16)
                     if size:
-                        sizes[origin(c.group(3))][section] += size
+                        sizes[origin(c.group(3), pending)][section] += size
                         pieces.append((size, section, pending, c.group(3)))
                 pending = None
                 continue
@@ -73,7 +102,7 @@ def parse(map_path):
                 continue
             size = int(m.group(3), 16)
             if size:
-                sizes[origin(m.group(4))][section] += size
+                sizes[origin(m.group(4), m.group(1))][section] += size
                 pieces.append((size, section, m.group(1), m.group(4)))
     return sizes, pieces
 
@@ -98,22 +127,23 @@ def main():
     print(f"{os.path.basename(exe)}: {os.path.getsize(exe):,} bytes ({os.path.getsize(exe) / 1024:.0f} KB)")
     print("sections in the file: " + ", ".join(
         f"{name} {size:,}" for name, size, in_file in file_sections(exe) if in_file))
+    read_definers(map_path)
     sizes, pieces = parse(map_path)
     cols = [s for s in SECTIONS if s != ".rsrc"]
     print()
-    print(f"{'by origin':14}" + "".join(f"{c:>10}" for c in cols) + f"{'total':>10}")
+    print(f"{'by origin':18}" + "".join(f"{c:>10}" for c in cols) + f"{'total':>10}")
     rows = sorted(sizes.items(), key=lambda kv: -sum(kv[1][c] for c in cols))
     for name, counter in rows:
         total = sum(counter[c] for c in cols)
         if total:
-            print(f"{name:14}" + "".join(f"{counter[c]:>10,}" for c in cols) + f"{total:>10,}")
-    print(f"{'all':14}" + "".join(f"{sum(r[c] for _, r in rows):>10,}" for c in cols)
+            print(f"{name:18}" + "".join(f"{counter[c]:>10,}" for c in cols) + f"{total:>10,}")
+    print(f"{'all':18}" + "".join(f"{sum(r[c] for _, r in rows):>10,}" for c in cols)
           + f"{sum(sum(r[c] for c in cols) for _, r in rows):>10,}")
     print("(.bss takes no room in the file; resources are the .rsrc section above)")
     print()
     print(f"largest input sections:")
     for size, section, name, path in sorted(pieces, reverse=True)[:top]:
-        print(f"{size:>9,}  {section:7} {name[:60]:60} {origin(path)}")
+        print(f"{size:>9,}  {section:7} {name[:60]:60} {origin(path, name)}")
 
 
 if __name__ == "__main__":

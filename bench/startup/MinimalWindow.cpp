@@ -1,5 +1,5 @@
 // The yardstick for the setup's start-up: the least a Win32 program does to show a window with the
-// preparation page's text, built and linked as the setup is.
+// preparation page's text, built and linked as the setup is and carrying its manifest (MinimalWindow.rc).
 #include <windows.h>
 
 static LRESULT CALLBACK WindowProc(HWND Wnd, UINT Msg, WPARAM W, LPARAM L) {

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Start-up of ZorvexSetup.exe against a minimal window program in the same Wine prefix: medians of the time
-# from process start to the preparation page's text over RUNS runs each, and their ratio.
+# Start-up of ZorvexSetup.exe against a minimal window program with the same manifest, in the same Wine
+# prefix: medians of the time from process start to the preparation page's text over RUNS alternating runs
+# each, their ratio and the median of the ratios of each pair, and where the setup's time goes by phase.
 # Usage: bench/startup/run.sh [RUNS] [EXE]   (BUILD_DIR as for the build script, NO_BUILD=1 to use what is
 # built; EXE defaults to the build's ZorvexSetup.exe)
 set -euo pipefail

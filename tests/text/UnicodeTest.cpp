@@ -105,3 +105,32 @@ TEST(Categories, ResourceRecordsAscendAndStayInsideUnicode) {
     EXPECT_EQ(ranges, 5117);
     EXPECT_EQ(stream->Size(), 31107);
 }
+
+// The table holds each range of the resource exactly: both ends and every block edge inside are in its
+// category, the code points just outside are not (a record's ranges never touch).
+TEST(Categories, TableHoldsEveryRangeToItsEdges) {
+    std::unique_ptr<TKitEasyStream> stream = OpenUnicodeDataResource(L"CATEGORIES");
+    int checked = 0;
+    while (stream->Position() < stream->Size()) {
+        const TCharacterCategory category = TCharacterCategory(stream->ReadByte());
+        const TCharacterCategories only{category};
+        const int32_t count = stream->ReadInteger();
+        for (int32_t i = 0; i < count; ++i) {
+            uint8_t range[6];
+            stream->ReadBuffer(range, 6);
+            const uint32_t first = range[0] | range[1] << 8 | range[2] << 16;
+            const uint32_t last = range[3] | range[4] << 8 | range[5] << 16;
+            EXPECT_TRUE(CodePointInCategories(first, only)) << category << " " << first;
+            EXPECT_TRUE(CodePointInCategories(last, only)) << category << " " << last;
+            for (uint32_t edge = first | 0xFF; edge < last; edge += 0x100) {
+                EXPECT_TRUE(CodePointInCategories(edge, only)) << category << " " << edge;
+                EXPECT_TRUE(CodePointInCategories(edge + 1, only)) << category << " " << edge + 1;
+            }
+            if (first > 0)
+                EXPECT_FALSE(CodePointInCategories(first - 1, only)) << category << " " << first - 1;
+            EXPECT_FALSE(CodePointInCategories(last + 1, only)) << category << " " << last + 1;
+            ++checked;
+        }
+    }
+    EXPECT_EQ(checked, 5117);
+}
