@@ -59,10 +59,7 @@ HOSTILE = {
 class HostileLanguageFile(zrx_e2e.ZrxTestCase):
     def setUp(self):
         super().setUp()
-        # The DirectX question is not what these cases are about: the library counts as present.
-        dll = self.path("system", "d3dx9_33.dll")
-        if not os.path.exists(dll):
-            open(dll, "wb").close()
+        self.directx_present()
 
     def fresh_run(self):
         """A fresh state for one more run within the same test."""

@@ -7,30 +7,16 @@ import os
 import time
 
 import zrx_e2e
-from zrx_e2e import make_sample
+from zrx_e2e import make_sample, poll
 
 CORRUPT = "Setup files are corrupt or missing"
 BUILT_IN_LICENCE = os.path.join(zrx_e2e.SOURCE, "resources", "EULA_en_GB.html")
 
 
-def poll(what, condition, timeout=60):
-    deadline = time.monotonic() + timeout
-    while True:
-        value = condition()
-        if value:
-            return value
-        if time.monotonic() > deadline:
-            raise AssertionError("waited %d s for %s" % (timeout, what))
-        time.sleep(0.2)
-
-
 class HostileNetwork(zrx_e2e.ZrxTestCase):
     def setUp(self):
         super().setUp()
-        # The DirectX question belongs to its own tests: here the library counts as present.
-        dll = self.path("system", "d3dx9_33.dll")
-        if not os.path.exists(dll):
-            open(dll, "wb").close()
+        self.directx_present()
 
     # -- helpers ----------------------------------------------------------------------------------------------
     def report(self, setup, what):

@@ -2,34 +2,18 @@
 language list, language files and licence terms, the installation in either stream, failures, and closing
 the window at every wait."""
 import os
-import time
 
 import zrx_e2e
-from zrx_e2e import make_sample
+from zrx_e2e import make_sample, poll
 
 SUCCESS = "Installation of Zorvex has been completed successfully."
 CANCELLED = "Zorvex installation has been cancelled."
 
 
-def poll(what, condition, timeout=60):
-    """Waits for condition() to give a true value and returns it; fails naming what it waited for."""
-    deadline = time.monotonic() + timeout
-    while True:
-        value = condition()
-        if value:
-            return value
-        if time.monotonic() > deadline:
-            raise AssertionError("waited %d s for %s" % (timeout, what))
-        time.sleep(0.2)
-
-
 class InstallRoad(zrx_e2e.ZrxTestCase):
     def setUp(self):
         super().setUp()
-        # The DirectX question belongs to its own tests: here the library counts as present.
-        dll = self.path("system", "d3dx9_33.dll")
-        if not os.path.exists(dll):
-            open(dll, "wb").close()
+        self.directx_present()
 
     # -- steps of the road ------------------------------------------------------------------------------------
     def pass_language_page(self, setup, lang="en_GB"):

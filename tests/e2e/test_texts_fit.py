@@ -14,10 +14,7 @@ STREAMS = {False: "main", True: "beta"}
 class TextsFit(zrx_e2e.ZrxTestCase):
     def setUp(self):
         super().setUp()
-        # The DirectX question belongs to its own tests: here the library counts as present.
-        dll = self.path("system", "d3dx9_33.dll")
-        if not os.path.exists(dll):
-            open(dll, "wb").close()
+        self.directx_present()
 
     def slow(self, server, beta, name, ms):
         server.misbehave("beta" if beta else "main", name, "slow %d" % ms)

@@ -32,6 +32,7 @@ ZrxTestCase (a unittest.TestCase):
         give a unix path to run a copy) with the arguments; lang "ru_RU" runs it on a Russian system.
     attach(exe_name) -> Setup   the window of a setup that another program started (e.g. "zrx-uninstall.exe");
                              its wait_exit() gives the exit code too
+    directx_present()        the DirectX library counts as present (no DirectX question on the road)
     copy_setup(unix_path)    a copy of the built setup at unix_path (made folders included); returns the path
     driver(*args, timeout=30) -> list of output lines split at tabs (unescaped); fails the test on an error
     path(folder, *parts)     unix path under a special folder: "desktop", "programs", "appdata",
@@ -73,6 +74,9 @@ for and what the window showed instead):
     wait_exit() -> exit code; alive(); kill()
     screenshot(name) -> png path of the window alone, in <build>/screenshots/
     dialog(folder=False) -> (caption, text, x11) of the next message box (or folder dialog), left open
+
+poll(what, condition, timeout=60) -> the first true value of condition(), polled every 0.2 s; fails naming what
+    it waited for
 """
 import atexit
 import collections
@@ -481,6 +485,18 @@ class Setup:
         return line[4], line[5], int(line[3])
 
 
+def poll(what, condition, timeout=60):
+    """Waits for condition() to give a true value and returns it; fails naming what it waited for."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = condition()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise AssertionError("waited %d s for %s" % (timeout, what))
+        time.sleep(0.2)
+
+
 def _find_wine_process(name, prefix_entry):
     for entry in os.listdir("/proc"):
         if not entry.isdigit():
@@ -606,6 +622,12 @@ class ZrxTestCase(unittest.TestCase):
         setup._watch()
         self._setups.append(setup)
         return setup
+
+    def directx_present(self):
+        """The DirectX library counts as present, so that no DirectX question interrupts the road."""
+        dll = self.path("system", "d3dx9_33.dll")
+        if not os.path.exists(dll):
+            open(dll, "wb").close()
 
     def copy_setup(self, unix_path):
         os.makedirs(os.path.dirname(unix_path), exist_ok=True)
