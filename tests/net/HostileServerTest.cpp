@@ -22,14 +22,6 @@ const std::string Host = "hostile.zorvex.example";
 const std::wstring Base = L"http://hostile.zorvex.example/";
 const std::wstring Target = L"hostile-target.bin";
 
-class ProxyEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        std::wstring proxy = ProxyAddress();
-        SetSystemProxy(true, &proxy);
-    }
-    void TearDown() override { SetSystemProxy(false, nullptr); }
-};
 ::testing::Environment* const proxyEnvironment = ::testing::AddGlobalTestEnvironment(new ProxyEnvironment);
 
 class HostileServers : public ::testing::Test {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 namespace NetTest {
 
 // The port of the test server that the test fixture started (read from "server.port").
@@ -34,6 +36,17 @@ std::vector<TLoggedRequest> ReadLog();
 
 // The Wine prefix's per-user Internet settings: ProxyEnable and ProxyServer (none: the value is removed).
 void SetSystemProxy(bool Enable, const std::wstring* Server);
+
+// For a test program whose requests go through the proxy: the prefix's system proxy points at the test
+// server while the program runs and is switched off after it.
+class ProxyEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        std::wstring proxy = ProxyAddress();
+        SetSystemProxy(true, &proxy);
+    }
+    void TearDown() override { SetSystemProxy(false, nullptr); }
+};
 
 // Runs Body on a worker thread while this thread pumps messages and runs the calls the worker hands over.
 // An exception of the body is raised again here.

@@ -21,14 +21,6 @@ const std::string Host = "transfer.zorvex.example";
 const std::wstring Base = L"http://transfer.zorvex.example/";
 const std::wstring Target = L"transfer-target.bin";
 
-class ProxyEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        std::wstring proxy = ProxyAddress();
-        SetSystemProxy(true, &proxy);
-    }
-    void TearDown() override { SetSystemProxy(false, nullptr); }
-};
 ::testing::Environment* const proxyEnvironment = ::testing::AddGlobalTestEnvironment(new ProxyEnvironment);
 
 // What the progress callbacks saw, in order, and on which thread they ran.

@@ -3,13 +3,6 @@
 #include <commctrl.h>
 
 namespace {
-std::wstring AtomProperty(HWND Wnd, const wchar_t* Property) {
-    ATOM atom = (ATOM)(uintptr_t)GetPropW(Wnd, Property);
-    if (!atom) return {};
-    wchar_t name[256] = {};
-    UINT n = GlobalGetAtomNameW(atom, name, 256);
-    return std::wstring(name, n);
-}
 
 LRESULT Ask(HWND Wnd, UINT Msg, WPARAM W = 0, LPARAM L = 0) {
     DWORD_PTR result = 0;

@@ -25,6 +25,8 @@ bool WaitFor(DWORD TimeoutMs, const std::function<bool()>& Condition);
 std::wstring WindowText(HWND Wnd);
 std::wstring WindowClass(HWND Wnd);
 DWORD WindowProcess(HWND Wnd);
+// The text of a global atom that the program publishes as a window property (component name, class, font).
+std::wstring AtomProperty(HWND Wnd, const wchar_t* Property);
 // The X11 window behind a top-level window (Wine keeps it as a window property): screenshots take it alone.
 uintptr_t X11Window(HWND Wnd);
 

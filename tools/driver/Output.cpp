@@ -74,6 +74,14 @@ DWORD WindowProcess(HWND Wnd) {
     return pid;
 }
 
+std::wstring AtomProperty(HWND Wnd, const wchar_t* Property) {
+    ATOM atom = (ATOM)(uintptr_t)GetPropW(Wnd, Property);
+    if (!atom) return {};
+    wchar_t name[256] = {};
+    UINT n = GlobalGetAtomNameW(atom, name, 256);
+    return std::wstring(name, n);
+}
+
 std::wstring Seconds(DWORD Ms) {
     wchar_t text[32];
     swprintf(text, 32, L"%g s", Ms / 1000.0);

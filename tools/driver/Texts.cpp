@@ -3,13 +3,6 @@
 #include <cwchar>
 
 namespace {
-std::wstring AtomProperty(HWND Wnd, const wchar_t* Property) {
-    ATOM atom = (ATOM)(uintptr_t)GetPropW(Wnd, Property);
-    if (!atom) return {};
-    wchar_t name[256] = {};
-    UINT n = GlobalGetAtomNameW(atom, name, 256);
-    return std::wstring(name, n);
-}
 
 // The font a control publishes: "height weight italic underline strike-out charset quality face". A font
 // handle of another process is of no use here, so the same font is made anew.
