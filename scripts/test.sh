@@ -32,6 +32,11 @@ check_imports() {
 }
 [ -n "${BUILD_TARGETS:-}" ] || check_imports "$BUILD_DIR/app/ZorvexSetup.exe"
 
+# One system language for every test that names none. A program started under another one makes Wine rewrite
+# the prefix's regional settings (decimal separator, code page ...) under the programs running then: the tests
+# that name another run alone (RUN_SERIAL).
+unset LC_ALL LC_CTYPE LC_MESSAGES LC_NUMERIC LANGUAGE
+export LANG=C.UTF-8
 . "$root/scripts/wine-env.sh"
 wine_env_start "$BUILD_DIR"
 ctest --test-dir "$BUILD_DIR" --output-on-failure --timeout 600 -j"$(nproc)" "$@"
