@@ -48,19 +48,21 @@ uint8_t CSetup::ParseRunMode() {
 void CSetup::Main() {
     // No form exists yet, so this returns at once: from here on the waits of the engines pump the messages.
     Application->Run();
-    if (SetupRunMode == 1)
-        CUnInstallation::CopyUninstallAndRun();
-    else {
+    if (SetupRunMode != 1) {
         // The window translates itself and shows its preparation page while it is made.
         Application->CreateForm(MainWindow);
         MainWindow->Show();
         StartupMark(L"shown");
         WriteStartupMarks();
-        if (SetupRunMode == 0)
-            CInstallation::Run();
-        else
-            CUnInstallation::Run();
     }
+    // Before any shell call, but after the window: the window need not wait for OLE to load.
+    Application->InitializeOle();
+    if (SetupRunMode == 1)
+        CUnInstallation::CopyUninstallAndRun();
+    else if (SetupRunMode == 0)
+        CInstallation::Run();
+    else
+        CUnInstallation::Run();
     DeleteTempFolder();
 }
 

@@ -32,6 +32,12 @@ void CSetupCore::WaitForUser() {
     }
 }
 
+TComScope::TComScope() : FInitialized(SUCCEEDED(CoInitialize(nullptr))) {}
+
+TComScope::~TComScope() {
+    if (FInitialized) CoUninitialize();
+}
+
 namespace {
 // Releases a COM interface when it goes out of scope.
 template <class T> struct ComRef {
@@ -45,6 +51,7 @@ template <class T> struct ComRef {
 
 bool CSetupCore::CreateLink(const std::wstring& PathObj, const std::wstring& PathLink,
                             const std::wstring& Desc, const std::wstring& Param) {
+    TComScope com; // on whichever thread calls (the main thread makes its apartment only when needed)
     ComRef<IShellLinkW> link;
     HRESULT hr =
         CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, (void**)&link.P);

@@ -22,6 +22,18 @@ struct TInstallationOptions {
     bool RunAfterInstall;
 };
 
+// COM on the calling thread while it lives: CoInitialize, and its CoUninitialize when that succeeded.
+class TComScope {
+public:
+    TComScope();
+    ~TComScope();
+    TComScope(const TComScope&) = delete;
+    TComScope& operator=(const TComScope&) = delete;
+
+private:
+    bool FInitialized;
+};
+
 // The base of the installation and uninstallation engines.
 class CSetupCore : public TObject {
     ZRX_CLASS(CSetupCore, TObject)

@@ -191,6 +191,7 @@ bool TApplicationHelper::BrowseForFolder(const std::wstring& Title, std::wstring
                                          const std::wstring& Root, const std::wstring& DialogId,
                                          HWND OwnerWnd) {
     Folder.clear();
+    Application->InitializeOle();
     const std::wstring remembered = ReadRememberedFolder(DialogId);
     PIDLIST_ABSOLUTE root = ParseFolder(Root);
     wchar_t displayName[MAX_PATH + 1] = {};

@@ -41,14 +41,6 @@ void Log(const TInstallJob& Job, const char* Line, bool First = false) {
     CloseHandle(f);
 }
 
-// COM for the shell links, on this thread, for as long as the worker runs (also when a step raises).
-struct TComScope {
-    HRESULT hr = CoInitialize(nullptr);
-    ~TComScope() {
-        if (SUCCEEDED(hr)) CoUninitialize();
-    }
-};
-
 void Unzip(const TInstallJob& Job) {
     TOxZip zip(nullptr);
     zip.Open(ToAnsi(Job.PackageFile));
@@ -117,7 +109,7 @@ bool CInstallation::Install() {
 
 bool InstallWorker(const TInstallJob& Job) {
     Log(Job, "Initialize", true);
-    TComScope com;
+    TComScope com; // for the shell links, as long as the worker runs (also when a step raises)
 
     Log(Job, "ForceDirectories");
     ForceDirectories(Job.U(vsInstallPath));

@@ -54,11 +54,13 @@ void TApplication::DestroyComponents() {
 
 void TApplication::Initialize() {
     FMainThreadId = GetCurrentThreadId();
-    // The shell's folder dialog and link objects need an apartment on the main thread.
-    if (!FComInitialized) FComInitialized = SUCCEEDED(OleInitialize(nullptr));
     // Make sure the thread has a message queue before a worker posts to it.
     MSG msg;
     PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
+}
+
+void TApplication::InitializeOle() {
+    if (!FComInitialized) FComInitialized = SUCCEEDED(OleInitialize(nullptr));
 }
 
 void TApplication::Run() {

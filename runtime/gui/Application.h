@@ -16,8 +16,11 @@ public:
     TApplication();
     ~TApplication() override;
 
-    // Prepares the main thread: COM for the shell's dialogs and links, and the thread that pumps.
+    // Prepares the main thread to pump messages.
     void Initialize();
+    // Makes the main thread an OLE apartment, once, as the shell's dialogs and calls want it. Apart from
+    // Initialize: loading OLE costs start-up time that the first window need not wait for.
+    void InitializeOle();
     // The framework's message loop; it runs only while a main form exists, so without one it returns at once.
     void Run();
     // One step of the pump: handles one waiting message, or runs the queued Synchronize calls and waits until

@@ -162,7 +162,10 @@ void TWinControl::CreateWnd() {
         if (!Parent()) throw EInvalidOperation(L"Control '" + Name() + L"' has no parent window");
         parent = Parent()->Handle();
     }
-    if (Visible()) p.Style |= WS_VISIBLE;
+    // A child shows with its parent; a top-level window once its children are made, so that it comes up
+    // whole rather than control by control.
+    const bool showWhenMade = Visible() && !(p.Style & WS_CHILD);
+    if (Visible() && !showWhenMade) p.Style |= WS_VISIBLE;
     if (!Enabled()) p.Style |= WS_DISABLED;
     HWND wnd =
         CreateWindowExW(p.ExStyle, p.WinClassName, FCaption.c_str(), p.Style, FLeft, FTop, FWidth, FHeight,
@@ -179,6 +182,7 @@ void TWinControl::CreateWnd() {
     InitializeWnd();
     for (TControl* c : FControls)
         if (auto* w = dynamic_cast<TWinControl*>(c)) w->Handle();
+    if (showWhenMade) ShowWindow(wnd, SW_SHOW);
 }
 
 void TWinControl::DestroyWnd() {

@@ -14,34 +14,36 @@ uint8_t Paeth(int A, int B, int C) {
     return uint8_t(pa <= pb && pa <= pc ? A : pb <= pc ? B : C);
 }
 
-// Undoes the per-row filters in place; Raw holds Height rows of one filter byte and Stride bytes.
+// Undoes the per-row filters in place; Raw holds Height rows of one filter byte and Stride bytes. Each byte
+// adds a prediction from its left (a), upper (b) and upper-left (c) neighbours, zero outside the picture:
+// one loop per filter, as a picture's worth of bytes goes through here at start-up.
 bool Unfilter(std::vector<uint8_t>& Raw, int Height, size_t Stride, int Bpp) {
-    const uint8_t* prior = nullptr;
+    const std::vector<uint8_t> zeros(Stride);
+    const uint8_t* prior = zeros.data();
+    const size_t bpp = size_t(Bpp);
     for (int y = 0; y < Height; ++y) {
         uint8_t* row = Raw.data() + y * (Stride + 1);
-        const uint8_t filter = row[0];
         uint8_t* cur = row + 1;
-        for (size_t i = 0; i < Stride; ++i) {
-            const int a = i >= size_t(Bpp) ? cur[i - Bpp] : 0, b = prior ? prior[i] : 0,
-                      c = prior && i >= size_t(Bpp) ? prior[i - Bpp] : 0;
-            switch (filter) {
-            case 0:
-                break;
-            case 1:
-                cur[i] = uint8_t(cur[i] + a);
-                break;
-            case 2:
-                cur[i] = uint8_t(cur[i] + b);
-                break;
-            case 3:
-                cur[i] = uint8_t(cur[i] + (a + b) / 2);
-                break;
-            case 4:
-                cur[i] = uint8_t(cur[i] + Paeth(a, b, c));
-                break;
-            default:
-                return false;
-            }
+        switch (row[0]) {
+        case 0:
+            break;
+        case 1:
+            for (size_t i = bpp; i < Stride; ++i) cur[i] = uint8_t(cur[i] + cur[i - bpp]);
+            break;
+        case 2:
+            for (size_t i = 0; i < Stride; ++i) cur[i] = uint8_t(cur[i] + prior[i]);
+            break;
+        case 3:
+            for (size_t i = 0; i < bpp; ++i) cur[i] = uint8_t(cur[i] + prior[i] / 2);
+            for (size_t i = bpp; i < Stride; ++i) cur[i] = uint8_t(cur[i] + (cur[i - bpp] + prior[i]) / 2);
+            break;
+        case 4: // with a and c zero the prediction is b
+            for (size_t i = 0; i < bpp; ++i) cur[i] = uint8_t(cur[i] + prior[i]);
+            for (size_t i = bpp; i < Stride; ++i)
+                cur[i] = uint8_t(cur[i] + Paeth(cur[i - bpp], prior[i], prior[i - bpp]));
+            break;
+        default:
+            return false;
         }
         prior = cur;
     }

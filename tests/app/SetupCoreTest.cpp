@@ -23,6 +23,7 @@ struct TLinkContent {
 
 TLinkContent ReadLink(const std::wstring& LinkFile) {
     TLinkContent content;
+    TComScope com; // the shell's link object needs COM on this thread, which the program makes only when needed
     IShellLinkW* link = nullptr;
     IPersistFile* file = nullptr;
     if (FAILED(

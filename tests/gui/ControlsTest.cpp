@@ -60,6 +60,29 @@ TEST_F(FormFixture, FormHasTheClientSizeAndItsChildrenTheirBounds) {
     EXPECT_EQ(form->Controls(1), late);
 }
 
+// The form's window shows once its controls' windows are there: it comes up whole, not control by control.
+TEST_F(FormFixture, TheFormShowsWithItsControlsMade) {
+    auto* b = new TButton(form.get());
+    b->SetParent(form.get());
+    b->SetCaption(L"Action");
+    static int shows, showsWithButton;
+    shows = showsWithButton = 0;
+    HOOKPROC watch = [](int Code, WPARAM W, LPARAM L) -> LRESULT {
+        const auto* m = (const CWPSTRUCT*)L;
+        if (Code == HC_ACTION && m->message == WM_SHOWWINDOW && m->wParam && !GetParent(m->hwnd)) {
+            ++shows;
+            showsWithButton += FindWindowExW(m->hwnd, nullptr, L"Button", L"Action") != nullptr;
+        }
+        return CallNextHookEx(nullptr, Code, W, L);
+    };
+    HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, watch, nullptr, GetCurrentThreadId());
+    form->Show();
+    UnhookWindowsHookEx(hook);
+    EXPECT_EQ(shows, 1);
+    EXPECT_EQ(showsWithButton, 1);
+    EXPECT_TRUE(IsWindowVisible(b->Handle()));
+}
+
 TEST_F(FormFixture, ButtonClickAndCheckBoxToggleFireOnClick) {
     auto* b = new TButton(form.get());
     b->SetParent(form.get());

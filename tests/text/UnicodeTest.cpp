@@ -134,3 +134,33 @@ TEST(Categories, TableHoldsEveryRangeToItsEdges) {
     }
     EXPECT_EQ(checked, 5117);
 }
+
+// Every code point of Unicode against the resource, category by category: the table shares the blocks
+// whose entries are alike, and a range that ends inside such a block must change that block alone.
+TEST(Categories, TableAgreesWithTheResourceAtEveryCodePoint) {
+    std::vector<std::vector<std::pair<uint32_t, uint32_t>>> records(CharacterCategoryCount);
+    std::unique_ptr<TKitEasyStream> stream = OpenUnicodeDataResource(L"CATEGORIES");
+    while (stream->Position() < stream->Size()) {
+        const int category = stream->ReadByte();
+        const int32_t count = stream->ReadInteger();
+        for (int32_t i = 0; i < count; ++i) {
+            uint8_t range[6];
+            stream->ReadBuffer(range, 6);
+            records[category].emplace_back(range[0] | range[1] << 8 | range[2] << 16,
+                                           range[3] | range[4] << 8 | range[5] << 16);
+        }
+    }
+    for (int category = 0; category < CharacterCategoryCount; ++category) {
+        const TCharacterCategories only{TCharacterCategory(category)};
+        const auto& ranges = records[category];
+        size_t next = 0;
+        int wrong = 0;
+        for (uint32_t cp = 0; cp <= 0x10FFFF; ++cp) {
+            while (next < ranges.size() && ranges[next].second < cp) ++next;
+            const bool inside = next < ranges.size() && ranges[next].first <= cp;
+            if (CodePointInCategories(cp, only) != inside && wrong++ == 0)
+                ADD_FAILURE() << "category " << category << " at " << std::hex << cp << ": " << !inside;
+        }
+        EXPECT_EQ(wrong, 0) << "category " << category;
+    }
+}
