@@ -42,8 +42,13 @@ HWND CreateSyncWindow() {
                            nullptr);
 }
 
-// The program's start runs on the main thread.
-const bool gMainThreadRecorded = (InitMainThread(), true);
+// The program's start runs on the main thread. Its window waits until that thread starts a worker (making
+// one costs the start a millisecond); until then a call wakes the pump with a thread message.
+const bool gMainThreadRecorded = (gMainThreadId = GetCurrentThreadId(), true);
+
+void MakeSyncWindowOnMainThread() {
+    if (TThread::IsMainThread() && !gSyncWindow) gSyncWindow = CreateSyncWindow();
+}
 
 thread_local TThread* tCurrent = nullptr;
 thread_local std::unique_ptr<TThread> tExternal;
@@ -74,6 +79,7 @@ void TThread::Start() {
     if (FExternal || FStarted)
         throw EInvalidOperation(L"Cannot call Start on a running or terminated thread");
     FStarted = true;
+    MakeSyncWindowOnMainThread();
     auto start = [](void* Self) -> DWORD {
         Execute(static_cast<TThread*>(Self));
         return 0;

@@ -1,9 +1,9 @@
 // Threads: anonymous self-freeing worker threads, thread names for debuggers, and calls carried to the main
 // thread (Synchronize).
 //
-// The main thread is the one that runs the program's static initialisation (program start); there the
-// runtime also creates the hidden message-only window that wakes the main thread for queued calls.
-// InitMainThread() makes the calling thread the main thread instead (and creates its window there).
+// The main thread is the one that runs the program's static initialisation (program start). The hidden
+// message-only window that wakes it for queued calls, also inside a modal loop, is made when it first starts
+// a worker. InitMainThread() makes the calling thread the main thread instead (and creates its window there).
 #pragma once
 #include <atomic>
 #include <cstdint>

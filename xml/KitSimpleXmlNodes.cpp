@@ -85,18 +85,6 @@ void RaiseValueTooLong(TKitStringStream* Stream) {
                              L" characters" + At(Stream));
 }
 
-const TAsciiClasses& AsciiClasses() {
-    static const TAsciiClasses classes = [] {
-        TAsciiClasses c;
-        for (uint32_t ch = 0; ch < 128; ++ch) {
-            c.WhiteSpace[ch] = CodePointIsWhiteSpace(ch);
-            c.NameStart[ch] = CodePointIsNameStart(ch);
-            c.NameChar[ch] = CodePointIsNameChar(ch);
-        }
-        return c;
-    }();
-    return classes;
-}
 
 static thread_local int Depth = 0;
 

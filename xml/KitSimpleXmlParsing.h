@@ -41,21 +41,25 @@ inline void AppendCodePoint(std::wstring& S, uint32_t Ch) {
     }
 }
 
-// The category answers for ASCII, asked once: the parsers ask for nearly every code point they read.
-struct TAsciiClasses {
-    bool WhiteSpace[128], NameStart[128], NameChar[128];
+// The category answers for ASCII, as the category table gives them (a test holds them to it): the parsers
+// ask for nearly every code point they read, and a document of ASCII markup then never loads the table.
+struct TAsciiClass {
+    uint64_t Low, High; // bit n: code point n, then 64 + n
+    constexpr bool Has(uint32_t Ch) const { return (Ch < 64 ? Low >> Ch : High >> (Ch - 64)) & 1; }
 };
-const TAsciiClasses& AsciiClasses();
+constexpr TAsciiClass AsciiWhiteSpace{0x180003E00, 0};                       // TAB to CR, U+001F, space
+constexpr TAsciiClass AsciiNameStart{0, 0x07FFFFFE07FFFFFE};                 // the letters
+constexpr TAsciiClass AsciiNameChar{0x03FF000000000000, 0x07FFFFFE87FFFFFE}; // letters, digits, "_"
 
 inline bool IsWhiteSpace(uint32_t Ch) {
-    return Ch < 128 ? AsciiClasses().WhiteSpace[Ch] : CodePointIsWhiteSpace(Ch);
+    return Ch < 128 ? AsciiWhiteSpace.Has(Ch) : CodePointIsWhiteSpace(Ch);
 }
 inline bool IsNameStart(uint32_t Ch) {
-    return Ch < 128 ? AsciiClasses().NameStart[Ch] : CodePointIsNameStart(Ch);
+    return Ch < 128 ? AsciiNameStart.Has(Ch) : CodePointIsNameStart(Ch);
 }
 // A name character of the node parsers: the category test, "-" or ".".
 inline bool IsNameChar(uint32_t Ch) {
-    return Ch < 128 ? AsciiClasses().NameChar[Ch] || Ch == '-' || Ch == '.' : CodePointIsNameChar(Ch);
+    return Ch < 128 ? AsciiNameChar.Has(Ch) || Ch == '-' || Ch == '.' : CodePointIsNameChar(Ch);
 }
 
 inline void WriteText(TKitStringStream* Stream, const std::wstring& Text) {

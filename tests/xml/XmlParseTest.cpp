@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "XmlTestSupport.h"
+#include "xml/KitSimpleXmlParsing.h"
 
 namespace {
 // Parses Text as the content of a document (UTF-16, so positions count characters).
@@ -178,4 +179,14 @@ TEST(XmlParse, TextStaysAChildWithoutItsEndTag) {
     // Entities are decoded once.
     doc.LoadFromString(L"<a>&amp;lt;</a>");
     EXPECT_EQ(doc.Root()->Value(), L"&lt;");
+}
+
+// The parsers answer ASCII from constants: they must be the category table's answers.
+TEST(XmlParse, AsciiClassesAreTheCategoryTables) {
+    using namespace KitXmlParsing;
+    for (uint32_t ch = 0; ch < 128; ++ch) {
+        EXPECT_EQ(IsWhiteSpace(ch), CodePointIsWhiteSpace(ch)) << ch;
+        EXPECT_EQ(IsNameStart(ch), CodePointIsNameStart(ch)) << ch;
+        EXPECT_EQ(IsNameChar(ch), CodePointIsNameChar(ch) || ch == '-' || ch == '.') << ch;
+    }
 }
