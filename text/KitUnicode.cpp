@@ -88,7 +88,8 @@ void AddRange(TCategoryTable& T, uint8_t Category, uint32_t First, uint32_t Last
         } else {
             if (!block || plane->Shared[slot]) block = NewBlock(T, block);
             plane->Shared[slot] = false;
-            for (uint32_t i = c & 0xFF; i <= (end & 0xFF); ++i) (*block)[i].Include(TCharacterCategory(Category));
+            for (uint32_t i = c & 0xFF; i <= (end & 0xFF); ++i)
+                (*block)[i].Include(TCharacterCategory(Category));
         }
         c = end + 1;
     }

@@ -33,16 +33,8 @@ TControlInfo Describe(HWND Wnd, HWND Top) {
     c.Visible = IsWindowVisible(Wnd);
     c.Enabled = IsWindowEnabled(Wnd);
     const LONG style = GetWindowLongW(Wnd, GWL_STYLE);
-    if (lstrcmpiW(cls.c_str(), L"Button") == 0) {
-        switch (style & BS_TYPEMASK) {
-        case BS_CHECKBOX:
-        case BS_AUTOCHECKBOX:
-        case BS_3STATE:
-        case BS_AUTO3STATE:
-        case BS_RADIOBUTTON:
-        case BS_AUTORADIOBUTTON:
-            c.Checked = (int)Ask(Wnd, BM_GETCHECK);
-        }
+    if (HasCheckState(Wnd)) {
+        c.Checked = (int)Ask(Wnd, BM_GETCHECK);
     } else if (lstrcmpiW(cls.c_str(), PROGRESS_CLASSW) == 0) {
         c.Value = (style & PBS_MARQUEE) ? L"marquee"
                                         : std::to_wstring((int)Ask(Wnd, PBM_GETPOS)) + L"/" +

@@ -24,6 +24,8 @@ bool WaitFor(DWORD TimeoutMs, const std::function<bool()>& Condition);
 // The window text of any process's window, also of another process's edit box.
 std::wstring WindowText(HWND Wnd);
 std::wstring WindowClass(HWND Wnd);
+// A button that holds a check state: a check box or a radio button.
+bool HasCheckState(HWND Wnd);
 DWORD WindowProcess(HWND Wnd);
 // The text of a global atom that the program publishes as a window property (component name, class, font).
 std::wstring AtomProperty(HWND Wnd, const wchar_t* Property);

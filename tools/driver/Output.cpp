@@ -64,6 +64,20 @@ std::wstring WindowClass(HWND Wnd) {
     return name;
 }
 
+bool HasCheckState(HWND Wnd) {
+    if (lstrcmpiW(WindowClass(Wnd).c_str(), L"Button") != 0) return false;
+    switch (GetWindowLongW(Wnd, GWL_STYLE) & BS_TYPEMASK) {
+    case BS_CHECKBOX:
+    case BS_AUTOCHECKBOX:
+    case BS_3STATE:
+    case BS_AUTO3STATE:
+    case BS_RADIOBUTTON:
+    case BS_AUTORADIOBUTTON:
+        return true;
+    }
+    return false;
+}
+
 uintptr_t X11Window(HWND Wnd) {
     return (uintptr_t)GetPropW(Wnd, L"__wine_x11_whole_window");
 }

@@ -29,20 +29,10 @@ HFONT PublishedFont(HWND Wnd) {
 enum TKind { kNone, kLabel, kBox, kButton };
 
 TKind KindOf(HWND Wnd, UINT& DrawFlags) {
+    if (HasCheckState(Wnd)) return kBox;
     if (lstrcmpiW(WindowClass(Wnd).c_str(), L"Button") == 0) {
-        switch (GetWindowLongW(Wnd, GWL_STYLE) & BS_TYPEMASK) {
-        case BS_PUSHBUTTON:
-        case BS_DEFPUSHBUTTON:
-            return kButton;
-        case BS_CHECKBOX:
-        case BS_AUTOCHECKBOX:
-        case BS_3STATE:
-        case BS_AUTO3STATE:
-        case BS_RADIOBUTTON:
-        case BS_AUTORADIOBUTTON:
-            return kBox;
-        }
-        return kNone;
+        const LONG type = GetWindowLongW(Wnd, GWL_STYLE) & BS_TYPEMASK;
+        return type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON ? kButton : kNone;
     }
     // A label of the program's own class paints its caption with the flags it publishes.
     if (HANDLE flags = GetPropW(Wnd, L"ComponentDrawFlags")) {
