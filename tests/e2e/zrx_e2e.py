@@ -117,6 +117,12 @@ def unescape(field):
     return "".join(out)
 
 
+def failed_to_start(returncode, output):
+    """Whether a program's end is Wine failing to start it: a non-zero exit without a word, or start.exe's
+    report that it could not start it."""
+    return returncode != 0 and (not output.strip() or b"Application could not be started" in output)
+
+
 def parse_control(fields):
     f = list(fields) + [""] * (12 - len(fields))
     return Control(f[0], f[1], f[2], int(f[3]), int(f[4]), int(f[5]), int(f[6]), f[7] == "1", f[8] == "1",
@@ -186,13 +192,19 @@ class WineSession:
 
     def wine(self, args, env=None, timeout=120):
         """Runs a Windows program; its output is collected in files, not pipes: Wine's background processes,
-        started by whichever program comes first, would hold a pipe open long after the program ended."""
-        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-            r = subprocess.run(["wine"] + args, env=env or self.env, stdin=subprocess.DEVNULL, stdout=out,
-                               stderr=err, timeout=timeout)
-            out.seek(0)
-            err.seek(0)
-            r.stdout, r.stderr = out.read(), err.read()
+        started by whichever program comes first, would hold a pipe open long after the program ended.
+        Now and then (about one start in a few thousand) Wine fails to start a program: it exits non-zero
+        without a word, or start.exe reports that it could not start it. Such a start is tried again."""
+        for attempt in range(3):
+            with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+                r = subprocess.run(["wine"] + args, env=env or self.env, stdin=subprocess.DEVNULL, stdout=out,
+                                   stderr=err, timeout=timeout)
+                out.seek(0)
+                err.seek(0)
+                r.stdout, r.stderr = out.read(), err.read()
+            if not failed_to_start(r.returncode, r.stdout + r.stderr):
+                break
+            time.sleep(0.5)
         return r
 
     def regedit(self, lines):
@@ -200,25 +212,24 @@ class WineSession:
                                          encoding="utf-8") as f:
             f.write("\r\n".join(lines) + "\r\n")
         try:
-            self.wine(["regedit", "/S", self.win_path(f.name)])
+            r = self.wine(["regedit", "/S", self.win_path(f.name)])
         finally:
             os.remove(f.name)
+        # A setting that did not take (the proxy, say) would fail a later step for no visible reason.
+        if r.returncode != 0:
+            raise RuntimeError("regedit failed (%d): %s"
+                               % (r.returncode, (r.stdout + r.stderr).decode("utf-8", "replace")))
 
     def driver_lines(self, args, timeout=30):
         """Runs driver.exe; its output lines split at tabs, or DriverError with its message."""
         args = [str(a) for a in args]
         if "--timeout" not in args:
             args += ["--timeout", str(timeout)]
-        # The driver reports every failure of its own on stderr. A silent non-zero exit is Wine failing to
-        # start it on a loaded machine: that start is tried again.
-        for attempt in range(3):
-            try:
-                r = self.wine([os.path.join(BUILD, "tools", "driver", "driver.exe")] + args, timeout=timeout + 60)
-            except subprocess.TimeoutExpired:
-                raise DriverError("driver %s did not return" % " ".join(args))
-            if r.returncode == 0 or r.stderr.strip():
-                break
-            time.sleep(0.5)
+        # The driver reports every failure of its own on stderr.
+        try:
+            r = self.wine([os.path.join(BUILD, "tools", "driver", "driver.exe")] + args, timeout=timeout + 60)
+        except subprocess.TimeoutExpired:
+            raise DriverError("driver %s did not return" % " ".join(args))
         out = r.stdout.decode("utf-8", "replace")
         if r.returncode != 0:
             raise DriverError(r.stderr.decode("utf-8", "replace").strip() or "driver %s failed (%d)"
@@ -603,15 +614,23 @@ class ZrxTestCase(unittest.TestCase):
         name = os.path.basename(exe)
         self._programs.add(name.lower())
         env = dict(self.session.env, LANG=lang + ".UTF-8")
-        out = open(os.path.join(self.run_dir, "setup-%d.log" % len(self._setups)), "wb")
-        process = subprocess.Popen(["wine", exe] + list(args), env=env, stdin=subprocess.DEVNULL, stdout=out,
-                                   stderr=subprocess.STDOUT)
-        out.close()
-        setup = Setup(self, process, name)
-        self._setups.append(setup)
-        if wait:
-            setup.wait_window()
-        return setup
+        for attempt in range(3):
+            log = os.path.join(self.run_dir, "setup-%d.log" % len(self._setups))
+            with open(log, "wb") as out:
+                process = subprocess.Popen(["wine", exe] + list(args), env=env, stdin=subprocess.DEVNULL,
+                                           stdout=out, stderr=subprocess.STDOUT)
+            setup = Setup(self, process, name)
+            self._setups.append(setup)
+            if not wait:
+                return setup
+            try:
+                return setup.wait_window()
+            except DriverError:
+                # A start that Wine failed (see WineSession.wine) is tried again.
+                with open(log, "rb") as f:
+                    if setup.alive() or attempt == 2 or not failed_to_start(process.returncode, f.read()):
+                        raise
+                self._setups.remove(setup)
 
     def attach(self, exe_name, timeout=60):
         """The window of a setup that another program started (the uninstaller's copy, a successor setup):
