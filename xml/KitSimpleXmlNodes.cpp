@@ -85,7 +85,6 @@ void RaiseValueTooLong(TKitStringStream* Stream) {
                              L" characters" + At(Stream));
 }
 
-
 static thread_local int Depth = 0;
 
 TDepthGuard::TDepthGuard(TKitStringStream* Stream) {

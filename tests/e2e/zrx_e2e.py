@@ -628,8 +628,9 @@ class ZrxTestCase(unittest.TestCase):
             except DriverError:
                 # A start that Wine failed (see WineSession.wine) is tried again.
                 with open(log, "rb") as f:
-                    if setup.alive() or attempt == 2 or not failed_to_start(process.returncode, f.read()):
-                        raise
+                    output = f.read()
+                if setup.alive() or attempt == 2 or not failed_to_start(process.returncode, output):
+                    raise
                 self._setups.remove(setup)
 
     def attach(self, exe_name, timeout=60):
