@@ -104,18 +104,24 @@ _wine_env_start_xvfb() {
       kill -0 "$_WINE_ENV_XVFB_PID" 2>/dev/null || break
       sleep 0.05
     done
-    kill "$_WINE_ENV_XVFB_PID" 2>/dev/null
+    kill "$_WINE_ENV_XVFB_PID" 2>/dev/null || true
     _WINE_ENV_XVFB_PID=
   done
   echo "wine-env: no free X display" >&2
   return 1
 }
 
+# Safe to call twice and under "set -e": a Wine server that has ended already makes "wineserver -k" fail, and a
+# failing command here would end the caller's exit trap before the display is stopped.
 wine_env_stop() {
-  [ -n "${WINEPREFIX:-}" ] && wineserver -k >/dev/null 2>&1
+  if [ -n "${WINEPREFIX:-}" ]; then
+    wineserver -k >/dev/null 2>&1 || true
+    # Gone when this returns: a caller that looks for the server right after finds none.
+    timeout 30 wineserver -w >/dev/null 2>&1 || true
+  fi
   if [ -n "${_WINE_ENV_XVFB_PID:-}" ]; then
-    kill "$_WINE_ENV_XVFB_PID" 2>/dev/null
-    wait "$_WINE_ENV_XVFB_PID" 2>/dev/null
+    kill "$_WINE_ENV_XVFB_PID" 2>/dev/null || true
+    wait "$_WINE_ENV_XVFB_PID" 2>/dev/null || true
     _WINE_ENV_XVFB_PID=
   fi
   return 0
