@@ -161,6 +161,39 @@ state() { # one line per installation and local installation: modification time 
 declare -A before=()
 while read -r time path; do [ -n "$path" ] && before[$path]=$time; done < <(state)
 
+# What this run installed, removed or wrote, from the state before the run; and when the installation stopped
+# or the run got nowhere (the cancelled or the failed-connection page, or a window closed early), how far the
+# installation came by the step log.
+report() {
+  local changed=0 time path stopped=
+  declare -A after=()
+  while read -r time path; do
+    [ -n "$path" ] || continue
+    after[$path]=$time
+    [ "${before[$path]:-}" = "$time" ] && continue
+    changed=1
+    case $path in
+    "$local_appdata"/*) echo "This run installed Zorvex in $path" ;;
+    *) echo "This run wrote a local installation on the Desktop: $path" ;;
+    esac
+  done < <(state)
+  for path in "${!before[@]}"; do
+    [ -n "${after[$path]:-}" ] && continue
+    changed=1
+    echo "This run removed $path"
+  done
+  [ $changed = 1 ] || echo "This run installed and removed nothing"
+  [ -f "$step_log" ] && [ "$(tail -n 1 "$step_log" | tr -d '\r')" != Done ] && stopped=1
+  if [ -n "$stopped" ] || { [ $changed = 0 ] && [ -z "$uninstall" ]; }; then
+    if [ -f "$step_log" ]; then
+      echo "The setup's step log $step_log ends with:"
+      tail -n 8 "$step_log" | tr -d '\r' | sed 's/^/    /'
+    else
+      echo "The setup's step log $step_log was not written: the run did not get as far as installing"
+    fi
+  fi
+}
+
 echo "ZorvexSetup.exe runs on display $DISPLAY (take a look with: import -display $DISPLAY -window root shot.png)"
 set +e
 walked=0
@@ -183,6 +216,8 @@ else
 fi
 set -e
 echo "ZorvexSetup.exe ended with exit code $rc"
+# A Ctrl-C while the programs it started live on still says what the run did.
+trap 'echo; echo "Interrupted: every program of the prefix is ended"; report; exit 130' INT
 if [ -n "$walk" ]; then
   # Nobody can close what a walk leaves open on a private display: what still runs after a while is ended.
   wine_env_wait_programs 30 || echo "Programs still ran in the prefix after the walk; they are ended"
@@ -191,36 +226,6 @@ else
   wine_env_wait_programs || true
 fi
 
-changed=0
-declare -A after=()
-while read -r time path; do
-  [ -n "$path" ] || continue
-  after[$path]=$time
-  [ "${before[$path]:-}" = "$time" ] && continue
-  changed=1
-  case $path in
-  "$local_appdata"/*) echo "This run installed Zorvex in $path" ;;
-  *) echo "This run wrote a local installation: $path" ;;
-  esac
-done < <(state)
-for path in "${!before[@]}"; do
-  [ -n "${after[$path]:-}" ] && continue
-  changed=1
-  echo "This run removed $path"
-done
-[ $changed = 1 ] || echo "This run installed and removed nothing"
-
-# An installation that stopped, or a run that got nowhere (the cancelled or the failed-connection page, or a
-# window closed early): the step log tells how far the installation came.
-stopped=
-[ -f "$step_log" ] && [ "$(tail -n 1 "$step_log" | tr -d '\r')" != Done ] && stopped=1
-if [ -n "$stopped" ] || { [ $changed = 0 ] && [ -z "$uninstall" ]; }; then
-  if [ -f "$step_log" ]; then
-    echo "The setup's step log $step_log ends with:"
-    tail -n 8 "$step_log" | tr -d '\r' | sed 's/^/    /'
-  else
-    echo "The setup's step log $step_log was not written: the run did not get as far as installing"
-  fi
-fi
+report
 [ "$walked" -eq 0 ] || exit "$walked"
 exit $rc
