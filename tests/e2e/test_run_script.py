@@ -108,7 +108,7 @@ class RunScript(unittest.TestCase):
     def shots(self):
         return sorted(os.listdir(os.path.join(RUN_DIR, "shots")))
 
-    def test_walks_install_and_uninstall_with_options_anywhere(self):
+    def test_walks_end_with_0_and_leave_nothing(self):
         run = Run("--walk")
         self.assertEqual(run.wait(), 0, run.output())
         out = run.output()
@@ -135,6 +135,13 @@ class RunScript(unittest.TestCase):
         self.assertIn("This run installed and removed nothing", run.output())
         self.assertIn("zrxsetup.log was not written", run.output())
         self.assertFalse(os.path.exists(os.path.join(RUN_DIR, "server.log")))
+        run.assert_nothing_left(self)
+
+        # On a Russian system the window speaks Russian and the walk, which goes by the controls, still walks.
+        run = Run("-stream:beta", "--walk", lang="ru_RU.UTF-8")
+        self.assertEqual(run.wait(), 0, run.output())
+        self.assertIn("kept Русский", run.output())
+        self.assertIn("Talvenor/Apps/Zorvex-beta\n", run.output())
         run.assert_nothing_left(self)
 
     def test_ctrl_c_ends_everything_with_130(self):
