@@ -97,7 +97,8 @@ _wine_env_start_xvfb() {
     _WINE_ENV_XVFB_PID=$!
     local i
     for i in $(seq 1 100); do
-      if [ -e "/tmp/.X11-unix/X$n" ]; then
+      # Ours when its lock names our server: another one may have taken the number since the check above.
+      if [ -e "/tmp/.X11-unix/X$n" ] && [ "$(tr -d ' \n' <"/tmp/.X$n-lock" 2>/dev/null)" = "$_WINE_ENV_XVFB_PID" ]; then
         export DISPLAY=":$n"
         return 0
       fi
