@@ -122,8 +122,7 @@ class RunScript(unittest.TestCase):
             self.assertIn("zrxsetup.zip", f.read())
         run.assert_nothing_left(self)
 
-        # The script's option after a setup switch.
-        run = Run("-uninstall", "--walk")
+        run = Run("--walk", "-uninstall")
         self.assertEqual(run.wait(), 0, run.output())
         self.assertIn("This run removed ", run.output())
         self.assertIn("uninstall-choice", " ".join(self.shots()))
@@ -137,7 +136,8 @@ class RunScript(unittest.TestCase):
         self.assertFalse(os.path.exists(os.path.join(RUN_DIR, "server.log")))
         run.assert_nothing_left(self)
 
-        # On a Russian system the window speaks Russian and the walk, which goes by the controls, still walks.
+        # On a Russian system the window speaks Russian and the walk, which goes by the controls, still walks;
+        # the script's option may follow a setup switch.
         run = Run("-stream:beta", "--walk", lang="ru_RU.UTF-8")
         self.assertEqual(run.wait(), 0, run.output())
         self.assertIn("kept Русский", run.output())
