@@ -97,25 +97,32 @@ _wine_env_start_xvfb() {
     _WINE_ENV_XVFB_PID=$!
     local i
     for i in $(seq 1 100); do
-      if [ -e "/tmp/.X11-unix/X$n" ]; then
+      # Ours when its lock names our server: another one may have taken the number since the check above.
+      if [ -e "/tmp/.X11-unix/X$n" ] && [ "$(tr -d ' \n' <"/tmp/.X$n-lock" 2>/dev/null)" = "$_WINE_ENV_XVFB_PID" ]; then
         export DISPLAY=":$n"
         return 0
       fi
       kill -0 "$_WINE_ENV_XVFB_PID" 2>/dev/null || break
       sleep 0.05
     done
-    kill "$_WINE_ENV_XVFB_PID" 2>/dev/null
+    kill "$_WINE_ENV_XVFB_PID" 2>/dev/null || true
     _WINE_ENV_XVFB_PID=
   done
   echo "wine-env: no free X display" >&2
   return 1
 }
 
+# Safe to call twice and under "set -e": a Wine server that has ended already makes "wineserver -k" fail, and a
+# failing command here would end the caller's exit trap before the display is stopped.
 wine_env_stop() {
-  [ -n "${WINEPREFIX:-}" ] && wineserver -k >/dev/null 2>&1
+  if [ -n "${WINEPREFIX:-}" ]; then
+    wineserver -k >/dev/null 2>&1 || true
+    # Gone when this returns: a caller that looks for the server right after finds none.
+    timeout 30 wineserver -w >/dev/null 2>&1 || true
+  fi
   if [ -n "${_WINE_ENV_XVFB_PID:-}" ]; then
-    kill "$_WINE_ENV_XVFB_PID" 2>/dev/null
-    wait "$_WINE_ENV_XVFB_PID" 2>/dev/null
+    kill "$_WINE_ENV_XVFB_PID" 2>/dev/null || true
+    wait "$_WINE_ENV_XVFB_PID" 2>/dev/null || true
     _WINE_ENV_XVFB_PID=
   fi
   return 0

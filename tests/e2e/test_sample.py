@@ -2,7 +2,11 @@
 import io
 import os
 import shutil
+import subprocess
+import sys
 import tempfile
+import time
+import urllib.request
 import unittest
 import zipfile
 
@@ -72,3 +76,30 @@ class SampleContent(unittest.TestCase):
         without_core = make_sample.package(self.standin, core_xml=None)
         with zipfile.ZipFile(io.BytesIO(without_core)) as z:
             self.assertNotIn("Core.xml", z.namelist())
+
+    def test_a_paused_sample_is_served_whole_after_the_pause(self):
+        folders = make_sample.write_sample(self.root, self.standin, bases=("main", "counter"), pause_ms=600)
+        # Every file of a setup base is paused; the counter's links are not setup files.
+        self.assertEqual(sorted(n for n in os.listdir(folders["main"]) if n.endswith(".misbehave")),
+                         sorted(n + ".misbehave" for n in make_sample.FILES))
+        self.assertEqual(sorted(os.listdir(folders["counter"])), ["zrx-beta", "zrx-main"])
+        port_file = os.path.join(self.root, "server.port")
+        subprocess.run([sys.executable, zrx_e2e.SERVER_SCRIPT, "--root", self.root, "--port-file", port_file,
+                        "--log", os.path.join(self.root, "server.log"), "--idle", "60", "--detach"],
+                       check=True, stdout=subprocess.DEVNULL)
+        self.addCleanup(subprocess.run, [sys.executable, zrx_e2e.SERVER_SCRIPT, "--stop", "--port-file",
+                                         port_file], check=False)
+        with open(port_file) as f:
+            port = int(f.read())
+        proxy = urllib.request.build_opener(urllib.request.ProxyHandler({"http": "http://127.0.0.1:%d" % port}))
+        started = time.monotonic()
+        with proxy.open("http://download.zorvex.example/zrx/setup/zrxsetup.zip", timeout=30) as r:
+            body = r.read()
+        self.assertGreaterEqual(time.monotonic() - started, 0.6)
+        with open(os.path.join(folders["main"], "zrxsetup.zip"), "rb") as f:
+            self.assertEqual(body, f.read())
+        # A paused name without its file is still missing.
+        os.remove(os.path.join(folders["main"], "Langs.xml"))
+        with self.assertRaises(urllib.error.HTTPError) as e:
+            proxy.open("http://download.zorvex.example/zrx/setup/Langs.xml", timeout=30)
+        self.assertEqual(e.exception.code, 404)

@@ -32,6 +32,7 @@ chooses the reply:
                     goes), until the client goes
     endless-chunked the same in chunked transfer coding
     huge            Content-Length of a terabyte, then an endless body
+    pause MS        the plain reply, after MS milliseconds (a slow server, long enough to watch the client wait)
 
 The server stops by itself after --idle seconds without a request and after --lifetime seconds in all;
 "--stop --port-file F" stops the server that wrote F at once.
@@ -122,6 +123,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def _misbehave(self, local, behaviour):
         word, args = behaviour[0], behaviour[1:]
+        if word == "pause":
+            # At most a minute: the pause is for watching, not a server that never answers ("silent").
+            time.sleep(min(max(int(args[0]) if args else 1000, 0), 60000) / 1000.0)
+            if not os.path.isfile(local):
+                return self._send_text(404, "not found\n")
         if word == "status":
             return self._send_text(int(args[0]), "misbehaving on purpose\n")
         if word in ("redirect", "redirect-loop"):

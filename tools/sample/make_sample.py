@@ -11,7 +11,10 @@ zrxsetup.zip (the package), upx.exe and dxwebsetup.exe (the stand-in program).
 
     make_sample.py --root ROOT --standin build/tools/standin/standin.exe [--bases main,mirror,beta,counter]
                    [--files system.xml,Langs.xml,...] [--version 10] [--size 1.2] [--number 4711]
-                   [--package-mb 20]
+                   [--package-mb 20] [--pause-ms 1500]
+
+--pause-ms makes the server answer every request of a setup base after that pause (a "pause" misbehaviour file
+beside each file), so that the setup's waiting pages stay long enough to be seen.
 
 The manifest announces the package's real size unless --size gives another text.
 
@@ -128,7 +131,7 @@ def write(path, data):
 
 def write_sample(root, standin, bases=("main", "mirror", "beta", "counter"), files=FILES, version=10,
                  size="real", number=4711, package_mb=0, core_xml=CORE_XML, main_host=MAIN_HOST,
-                 mirror_host=MIRROR_HOST, mirror_prefix=MIRROR_PREFIX, counter_host=COUNTER_HOST):
+                 mirror_host=MIRROR_HOST, mirror_prefix=MIRROR_PREFIX, counter_host=COUNTER_HOST, pause_ms=0):
     """Writes the chosen files into the chosen bases; returns {base: folder}. size "real" announces the size of
     the package written (None leaves the element out)."""
     hosts = dict(main_host=main_host, mirror_host=mirror_host, mirror_prefix=mirror_prefix,
@@ -163,6 +166,8 @@ def write_sample(root, standin, bases=("main", "mirror", "beta", "counter"), fil
             if name not in made:
                 made[name] = makers[name]()
             write(os.path.join(folder, name), made[name])
+            if pause_ms:
+                write(os.path.join(folder, name + ".misbehave"), b"pause %d\n" % pause_ms)
     return folders
 
 
@@ -176,6 +181,7 @@ def main():
     p.add_argument("--size", default="real", help="download size text in system.xml (default: the package's)")
     p.add_argument("--number", default="4711", help="build number in system.xml")
     p.add_argument("--package-mb", type=int, default=0, help="fill the package up to this many megabytes")
+    p.add_argument("--pause-ms", type=int, default=0, help="the server answers each request after this pause")
     p.add_argument("--main-host", default=MAIN_HOST)
     p.add_argument("--mirror-host", default=MIRROR_HOST)
     p.add_argument("--mirror-prefix", default=MIRROR_PREFIX)
@@ -186,7 +192,8 @@ def main():
     if unknown:
         p.error("unknown: " + ", ".join(unknown))
     folders = write_sample(a.root, a.standin, split(a.bases), split(a.files), a.version, a.size, a.number,
-                           a.package_mb, CORE_XML, a.main_host, a.mirror_host, a.mirror_prefix, a.counter_host)
+                           a.package_mb, CORE_XML, a.main_host, a.mirror_host, a.mirror_prefix, a.counter_host,
+                           max(a.pause_ms, 0))
     for base, folder in folders.items():
         print("%s\t%s" % (base, folder))
     return 0
