@@ -59,14 +59,6 @@ class LanguageFile(zrx_e2e.ZrxTestCase):
         setup.close()
         self.assertEqual(setup.wait_exit(), 0)
 
-    def test_a_window_beyond_the_screen_keeps_its_built_in_size(self):
-        setup = self.start_with(lang_file(window_attrs="ClientWidth='5000' ClientHeight='500'"))
-        label = setup.wait_control("lbText2", contains=LICENCE_LABEL, timeout=60)
-        self.assertEqual(label.w, 610 - 92)
-        self.assertEqual(setup.control("btnNext").y, 500 - 40)
-        setup.close()
-        self.assertEqual(setup.wait_exit(), 0)
-
 
 if __name__ == "__main__":
     import unittest
