@@ -35,8 +35,8 @@ TMainWindow::TMainWindow(TComponent* AOwner) : TForm(AOwner) {
     Font()->SetHeight(-11);
     Font()->SetColor(clWindowText);
     SetPosition(poScreenCenter);
-    SetClientWidth(610);
-    SetClientHeight(472);
+    SetClientWidth(BuiltInClientWidth);
+    SetClientHeight(BuiltInClientHeight);
     SetKeyPreview(true);
     OnPaint = [this](TObject* Sender) { FormPaint(Sender); };
     InstallStrings = NewStringList(this, L"InstallStrings");

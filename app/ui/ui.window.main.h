@@ -131,7 +131,8 @@ private:
     // Every line of the built-in range that holds its own number, or lies beyond the list, takes the
     // built-in text; the result is how many lines held another text.
     int TakeMissingTexts();
-    // Places the page frame (logo, network image, action button, title) for the current client size.
+    // Places the network image, the action button and the title for the current client size (each page
+    // places the logo as it shows it).
     void PlaceFrame();
 };
 
