@@ -273,10 +273,14 @@ void TXMLTranslator::Translate(const std::wstring& FileName, TCustomForm* Form) 
     Translate(Form);
 }
 
-void TXMLTranslator::Translate(TCustomForm* Form) {
+TKitSimpleXMLElem* TXMLTranslator::FormElement(TCustomForm* Form) {
     std::wstring name = Form->Name();
     if (size_t cut = name.find(L'_'); cut != std::wstring::npos) name.resize(cut);
-    if (TKitSimpleXMLElem* elem = FindElement(nullptr, name, true)) TranslateComponent(Form, elem);
+    return FindElement(nullptr, name, true);
+}
+
+void TXMLTranslator::Translate(TCustomForm* Form) {
+    if (TKitSimpleXMLElem* elem = FormElement(Form)) TranslateComponent(Form, elem);
 }
 
 void TXMLTranslator::Translate(const std::wstring& FileName) {

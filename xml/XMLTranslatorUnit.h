@@ -77,6 +77,8 @@ public:
     void Translate(const std::wstring& FileName, TCustomForm* Form);
     // Translates the form from the document loaded last; a form named "Name_2" uses the element "Name".
     void Translate(TCustomForm* Form);
+    // The element of the loaded document that stands for the form; nullptr when there is none.
+    TKitSimpleXMLElem* FormElement(TCustomForm* Form);
     // Load the document, then translate the application object from the root element.
     void Translate(const std::wstring& FileName);
     void Translate(TStream* Stream);

@@ -139,12 +139,11 @@ void CInstallation::Main() {
 }
 
 void CInstallation::TranslateWindow(const std::wstring& FileName) {
-    // A language file that cannot be read or applied is treated as one that did not arrive: the window goes
-    // back to its built-in language, also where the broken file had already changed some texts. The pages
-    // read their texts by index, so a file that leaves any of them out cannot be applied either.
+    // A language file that cannot be read or applied, or gives none of the texts, is treated as one that did
+    // not arrive: the window goes back to its built-in language, also where the broken file had already
+    // changed some texts. Lines a file leaves out keep their built-in text.
     try {
-        CTranslator::Work(MainWindow, FileName, false);
-        if (MainWindow->HasAllTexts()) return;
+        if (MainWindow->TranslateFromFile(FileName) > 0) return;
     } catch (const std::exception&) {
     }
     CTranslator::Work(MainWindow, L"Lang_" + UILanguage, true);

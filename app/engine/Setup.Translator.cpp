@@ -1,9 +1,11 @@
 #include "app/engine/Setup.Translator.h"
 
+#include <cstdint>
 #include <memory>
 #include <windows.h>
 
 #include "app/Setup.Application.h"
+#include "app/ui/ui.window.main.h"
 #include "runtime/Streams.h"
 #include "runtime/SysUtils.h"
 #include "runtime/gui/Forms.h"
@@ -12,8 +14,9 @@
 void CTranslator::Work(TCustomForm* AWindow, const std::wstring& AFileName, bool bFromResource) {
     auto translator = std::make_unique<TXMLTranslator>();
     translator->OnAnalyseSrt = DoAnalyseString;
-    // A language file gives texts: it may neither hide, disable, move nor resize the window, nor take away
-    // its frame and close box, which would leave the user a window that cannot be closed.
+    // A language file gives texts: it may neither hide, disable nor move the window, nor take away its frame
+    // and close box, which would leave the user a window that cannot be closed. Its size is applied below,
+    // only within the screen.
     for (const wchar_t* prop : {L"Visible", L"Enabled", L"Left", L"Top", L"Width", L"Height", L"ClientWidth",
                                 L"ClientHeight", L"BorderStyle", L"BorderIcons"})
         translator->SkipProperty(TCustomForm::StaticClass(), prop);
@@ -22,6 +25,17 @@ void CTranslator::Work(TCustomForm* AWindow, const std::wstring& AFileName, bool
         translator->Translate(&stream, AWindow);
     } else {
         translator->Translate(AFileName, AWindow);
+    }
+    if (auto* window = dynamic_cast<TMainWindow*>(AWindow)) {
+        TKitSimpleXMLElem* elem = translator->FormElement(AWindow);
+        auto size = [elem](const wchar_t* Name) {
+            TKitSimpleXMLProp* prop =
+                elem && elem->PropertyCount() ? elem->Properties()->Find(Name) : nullptr;
+            const int64_t value = prop ? StrToInt64Def(prop->Value(), -1) : -1;
+            return value >= 0 && value <= INT32_MAX ? (int)value : -1;
+        };
+        window->ApplyLanguageSize(size(L"Width"), size(L"Height"), size(L"ClientWidth"),
+                                  size(L"ClientHeight"));
     }
 }
 

@@ -10,6 +10,7 @@ class CTranslator {
 public:
     CTranslator() = delete;
     // Translates AWindow from the RCDATA resource AFileName of the program (bFromResource) or from the file.
+    // The wizard window also takes the file's size where it fits the screen, else its built-in size.
     static void Work(TCustomForm* AWindow, const std::wstring& AFileName, bool bFromResource);
     // "$AppName$" becomes "Zorvex" ("Zorvex BETA" in the beta stream), "$BuildWith$" becomes "Quellpack".
     static void DoAnalyseString(std::wstring& Value);

@@ -35,8 +35,8 @@ TMainWindow::TMainWindow(TComponent* AOwner) : TForm(AOwner) {
     Font()->SetHeight(-11);
     Font()->SetColor(clWindowText);
     SetPosition(poScreenCenter);
-    SetClientWidth(610);
-    SetClientHeight(472);
+    SetClientWidth(BuiltInClientWidth);
+    SetClientHeight(BuiltInClientHeight);
     SetKeyPreview(true);
     OnPaint = [this](TObject* Sender) { FormPaint(Sender); };
     InstallStrings = NewStringList(this, L"InstallStrings");
@@ -88,6 +88,32 @@ bool TMainWindow::HasAllTexts() const {
     return true;
 }
 
+int TMainWindow::TranslateFromFile(const std::wstring& FileName) {
+    // Numbered lines mark what the file leaves out, also in a list that it does not name at all.
+    for (int i = 0; i < 3; ++i) TextList(i)->SetSetCount(FBuiltIn[i]->Count() - 1);
+    CTranslator::Work(this, FileName, false);
+    return TakeMissingTexts();
+}
+
+int TMainWindow::TakeMissingTexts() {
+    int given = 0;
+    for (int i = 0; i < 3; ++i) {
+        TStrings* lines = TextList(i)->Lines();
+        const TStringList& builtIn = *FBuiltIn[i];
+        const int count = lines->Count(), shared = std::min(count, builtIn.Count());
+        lines->BeginUpdate();
+        for (int at = 0; at < shared; ++at) {
+            if (lines->Get(at) != IntToStr(at))
+                ++given;
+            else
+                lines->Put(at, builtIn.Get(at));
+        }
+        for (int at = count; at < builtIn.Count(); ++at) lines->Add(builtIn.Get(at));
+        lines->EndUpdate();
+    }
+    return given;
+}
+
 void TMainWindow::SetOwnLabelFont(TLabel* Label, int Size) {
     Label->Font()->SetSize(Size);
     Label->Font()->SetQuality(fqClearTypeNatural);
@@ -135,8 +161,6 @@ void TMainWindow::FormCreate(TObject*) {
         NetWork->SetName(L"NetWork");
         NetWork->Picture()->SetGraphic(gif.get());
         NetWork->SetAutoSize(true);
-        NetWork->SetLeft(CW - 22);
-        NetWork->SetTop(2);
         NetWork->Hide();
     }
     StartupMark(L"network image");
@@ -145,7 +169,6 @@ void TMainWindow::FormCreate(TObject*) {
     btnNext->SetParent(this);
     btnNext->SetName(L"btnNext");
     btnNext->SetCaption(L"Action");
-    btnNext->SetBounds(CW - 103, CH - 40, 94, 29);
     btnNext->Hide();
 
     lbTitle = new TLabel(this);
@@ -153,14 +176,38 @@ void TMainWindow::FormCreate(TObject*) {
     lbTitle->SetName(L"lbTitle");
     lbTitle->SetCaption(L"Title");
     lbTitle->SetAutoSize(false);
-    lbTitle->SetBounds(46, 31, CW - 92, 48);
     SetOwnLabelFont(lbTitle, 14);
     lbTitle->SetWordWrap(true);
     lbTitle->Hide();
+    PlaceFrame();
     StartupMark(L"controls");
 
     page_Prepare();
     StartupMark(L"page");
+}
+
+void TMainWindow::PlaceFrame() {
+    const int CW = ClientWidth(), CH = ClientHeight();
+    if (NetWork) NetWork->SetBounds(CW - 22, 2, NetWork->Width(), NetWork->Height());
+    if (btnNext) btnNext->SetBounds(CW - 103, CH - 40, 94, 29);
+    if (lbTitle) lbTitle->SetBounds(46, 31, CW - 92, 48);
+}
+
+void TMainWindow::ApplyLanguageSize(int Width, int Height, int AClientWidth, int AClientHeight) {
+    RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    // The frame's share of the outer size, which the work area bounds.
+    const int frameW = this->Width() - ClientWidth(), frameH = this->Height() - ClientHeight();
+    auto pick = [](int Client, int Outer, int Frame, int Least, int Room) {
+        const int64_t size = Client >= 0 ? Client : Outer >= 0 ? int64_t(Outer) - Frame : -1;
+        return size >= Least && size + Frame <= Room ? (int)size : Least;
+    };
+    const int w = pick(AClientWidth, Width, frameW, BuiltInClientWidth, work.right - work.left);
+    const int h = pick(AClientHeight, Height, frameH, BuiltInClientHeight, work.bottom - work.top);
+    if (w == ClientWidth() && h == ClientHeight()) return;
+    SetClientWidth(w);
+    SetClientHeight(h);
+    PlaceFrame();
 }
 
 void TMainWindow::FormPaint(TObject*) {
@@ -208,6 +255,7 @@ void TMainWindow::ShowPageFrame(int LogoMode, const std::wstring& ButtonCaption,
 void TMainWindow::page_Prepare() {
     ShowPageFrame(1, L"", L"");
     if (auto* label = dynamic_cast<TLabel*>(FindComponent(L"lbPrepareText"))) {
+        label->SetBounds(0, 220, ClientWidth(), 50);
         label->Show();
         label->SetCaption(IS(0));
         return;
@@ -215,7 +263,7 @@ void TMainWindow::page_Prepare() {
     auto* label = AddControl<TLabel>(L"lbPrepareText");
     label->SetCaption(IS(0));
     label->SetAutoSize(false);
-    label->SetBounds(0, 220, 610, 50);
+    label->SetBounds(0, 220, ClientWidth(), 50);
     label->SetAlignment(taCenter);
     SetOwnLabelFont(label, 12);
 }

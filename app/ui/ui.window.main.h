@@ -109,6 +109,17 @@ public:
     static constexpr size_t MaxFormatText = 4096;
     // Whether the three lists hold at least the lines of the built-in language, which the pages read.
     bool HasAllTexts() const;
+    // Translates the window from a downloaded language file on top of the built-in language: every line of
+    // the built-in lists that the file does not give (a line beyond the file's count, or one it leaves
+    // holding its own number) keeps the built-in text, so every line a page reads exists. The result is how
+    // many of those lines the file gave; what the translator raises passes through.
+    int TranslateFromFile(const std::wstring& FileName);
+    // The client size the window is built for, and the least a language file may set.
+    static constexpr int BuiltInClientWidth = 610, BuiltInClientHeight = 472;
+    // The size a language file asks for (-1: not given; a client size outranks the outer one of the same
+    // direction). A width or height between the built-in size and the screen's work area applies, any other
+    // leaves the built-in one; the window stays centred and the page frame follows the new size.
+    void ApplyLanguageSize(int Width, int Height, int AClientWidth, int AClientHeight);
     // A label's own font: Size points, ClearType natural, "Segoe UI" on Windows 6.0 or later.
     static void SetOwnLabelFont(TLabel* Label, int Size);
 
@@ -117,6 +128,12 @@ private:
     // and Shortcuts.
     std::unique_ptr<TStringList> FBuiltIn[3];
     TVirtualStringList* TextList(int Which) const;
+    // Every line of the built-in range that holds its own number, or lies beyond the list, takes the
+    // built-in text; the result is how many lines held another text.
+    int TakeMissingTexts();
+    // Places the network image, the action button and the title for the current client size (each page
+    // places the logo as it shows it).
+    void PlaceFrame();
 };
 
 extern TMainWindow* MainWindow;

@@ -23,7 +23,8 @@ struct TLinkContent {
 
 TLinkContent ReadLink(const std::wstring& LinkFile) {
     TLinkContent content;
-    TComScope com; // the shell's link object needs COM on this thread, which the program makes only when needed
+    TComScope
+        com; // the shell's link object needs COM on this thread, which the program makes only when needed
     IShellLinkW* link = nullptr;
     IPersistFile* file = nullptr;
     if (FAILED(
@@ -134,6 +135,20 @@ TEST(VirtualStringList, AHugeCountIsRefusedAndChangesNothing) {
     EXPECT_EQ(list.Text(), L"0\r\n1\r\n2\r\n");
     list.SetSetCount(TVirtualStringList::MaxSetCount);
     EXPECT_EQ(list.Lines()->Count(), TVirtualStringList::MaxSetCount + 1);
+}
+
+// The bound as numbers, not through its constant: 1024 lines is room enough for any window's texts, and what
+// lies above is refused whatever the constant says.
+TEST(VirtualStringList, CountsAboveOneThousandAndTwentyFourAreRefused) {
+    TVirtualStringList list(nullptr);
+    list.SetSetCount(1024);
+    EXPECT_EQ(list.Lines()->Count(), 1025);
+    EXPECT_EQ(list.Lines()->Get(1024), L"1024");
+    for (int count : {1025, 65535, 65536}) {
+        EXPECT_THROW(list.SetSetCount(count), EListError) << count;
+        EXPECT_EQ(list.SetCount(), 1024);
+        EXPECT_EQ(list.Lines()->Count(), 1025);
+    }
 }
 
 TEST(VirtualStringList, AssignedLinesAreACopy) {

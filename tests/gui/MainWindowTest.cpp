@@ -89,7 +89,6 @@ TEST_F(Window, AfterCreationOnlyTheLogoAtTheTopAndThePreparationTextShow) {
     EXPECT_EQ(w->NetWork->Width(), 20);
     EXPECT_EQ(w->lbTitle->Width(), 518);
     // The language file filled the three lists: N + 1 lines, the last holding its number.
-    EXPECT_EQ(w->InstallStrings->Lines()->Count(), 41);
     EXPECT_EQ(w->InstallStrings->Lines()->Get(40), L"40");
     EXPECT_EQ(w->Shortcuts->Lines()->Get(0), L"Run Zorvex");
     EXPECT_EQ(w->Shortcuts->Lines()->Get(4), L"4");
@@ -296,6 +295,91 @@ TEST_F(Window, TheTextsAreCompleteOnlyWithEveryLineOfTheBuiltInLanguage) {
     }
     CTranslator::Work(w.get(), LanguageFile(L"", L"<InstallStrings SetCount='60'/>"), false);
     EXPECT_TRUE(w->HasAllTexts());
+}
+
+namespace {
+// Item elements "<prefix><index>" for the indexes From to To.
+std::wstring Items(const std::wstring& Prefix, int From, int To) {
+    std::wstring items;
+    for (int i = From; i <= To; ++i)
+        items += L"<Item Index='" + std::to_wstring(i) + L"' Value='" + Prefix + std::to_wstring(i) + L"'/>";
+    return L"<Lines>" + items + L"</Lines>";
+}
+} // namespace
+
+// A file gives what the pages read with shorter lists than the built-in ones: it applies, and each line it
+// leaves out, beyond its count or within it, keeps the built-in text.
+TEST_F(Window, AShortListedFileAppliesAndTheLinesItLeavesOutStayBuiltIn) {
+    auto w = Make();
+    const std::wstring file =
+        LanguageFile(L"Caption='Kurz'", L"<InstallStrings SetCount='40'>" + Items(L"I", 0, 20) +
+                                            L"</InstallStrings><Shortcuts SetCount='3'>" + Items(L"S", 0, 3) +
+                                            L"</Shortcuts><UninstallStrings SetCount='5'>" +
+                                            Items(L"U", 0, 5) + L"</UninstallStrings>");
+    EXPECT_EQ(w->TranslateFromFile(file), 21 + 4 + 6);
+    EXPECT_TRUE(w->HasAllTexts());
+    EXPECT_EQ(w->Caption(), L"Kurz");
+    EXPECT_EQ(w->IS(20), L"I20");
+    EXPECT_EQ(w->IS(21), L"Can't download DirectX setup.");
+    EXPECT_EQ(w->Shortcuts->Text(), L"S0\r\nS1\r\nS2\r\nS3\r\n4\r\n5\r\n");
+    EXPECT_EQ(w->US(5), L"U5");
+    EXPECT_EQ(w->US(6), L"6");
+    // A file that leaves every list out, or gives only counts, gives none of the texts: the lists keep the
+    // built-in ones.
+    for (const wchar_t* body : {L"", L"<InstallStrings SetCount='-1'/><Shortcuts SetCount='0'/>"}) {
+        EXPECT_EQ(w->TranslateFromFile(LanguageFile(L"", body)), 0) << body;
+        EXPECT_EQ(w->IS(21), L"Can't download DirectX setup.");
+        EXPECT_EQ(w->Shortcuts->Lines()->Get(0), L"Run Zorvex");
+        EXPECT_EQ(w->US(5), L"Zorvex was deleted");
+        EXPECT_TRUE(w->HasAllTexts());
+    }
+}
+
+// A file may widen the window for longer texts, within the screen's work area and never below the built-in
+// size; the window stays centred and the frame and the pages built afterwards follow the new size.
+TEST_F(Window, ALanguageFileSizesTheWindowWithinTheScreen) {
+    auto w = Make();
+    RECT work;
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const int frameW = w->Width() - w->ClientWidth(), frameH = w->Height() - w->ClientHeight();
+    auto clientSize = [&] {
+        RECT r;
+        GetClientRect(w->Handle(), &r);
+        return std::make_pair((int)r.right, (int)r.bottom);
+    };
+    CTranslator::Work(w.get(), LanguageFile(L"ClientWidth='700' ClientHeight='500'", L""), false);
+    PumpMessages(50);
+    EXPECT_EQ(clientSize(), std::make_pair(700, 500));
+    RECT outer;
+    GetWindowRect(w->Handle(), &outer);
+    EXPECT_LE(std::abs((outer.left + outer.right) - (work.left + work.right)), 1);
+    EXPECT_LE(std::abs((outer.top + outer.bottom) - (work.top + work.bottom)), 1);
+    EXPECT_EQ(ClientBounds(w->btnNext).left, 700 - 103);
+    EXPECT_EQ(ClientBounds(w->btnNext).top, 500 - 40);
+    EXPECT_EQ(ClientBounds(w->lbTitle).right, 700 - 46);
+    // The outer size, applied as the client size it leaves; a client size outranks it.
+    CTranslator::Work(w.get(),
+                      LanguageFile(L"Width='" + std::to_wstring(640 + frameW) + L"' Height='" +
+                                       std::to_wstring(480 + frameH) + L"' ClientHeight='490'",
+                                   L""),
+                      false);
+    EXPECT_EQ(clientSize(), std::make_pair(640, 490));
+    // Below the built-in size, beyond the work area, or no number: the built-in size, per direction.
+    const std::wstring tooWide = std::to_wstring(work.right - work.left - frameW + 1);
+    for (const std::wstring& attrs : std::initializer_list<std::wstring>{
+             L"ClientWidth='609' ClientHeight='471'", L"ClientWidth='" + tooWide + L"' ClientHeight='x'",
+             L"Width='-700' Height='2147483648'", std::wstring()}) {
+        CTranslator::Work(w.get(), LanguageFile(L"ClientWidth='700' ClientHeight='500'", L""), false);
+        CTranslator::Work(w.get(), LanguageFile(attrs, L""), false);
+        EXPECT_EQ(clientSize(), std::make_pair(610, 472)) << attrs;
+    }
+    CTranslator::Work(w.get(), LanguageFile(L"ClientWidth='" + tooWide + L"' ClientHeight='600'", L""),
+                      false);
+    EXPECT_EQ(clientSize(), std::make_pair(610, 600));
+    // The built-in language gives no size: the window goes back to its own.
+    CTranslator::Work(w.get(), L"Lang_en_GB", true);
+    EXPECT_EQ(clientSize(), std::make_pair(610, 472));
+    EXPECT_EQ(ClientBounds(w->btnNext).left, 507);
 }
 
 TEST(TranslationHook, ReplacesEveryPlaceholderExactly) {

@@ -145,11 +145,14 @@ TEST_F(Translator, FindsTheFormsElementByNameUpToTheUnderscoreWithoutCaseAndNeve
     EXPECT_EQ(form.Caption(), L"one\r\ntwo!");
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0], L"one\r\ntwo");
+    ASSERT_NE(tr.FormElement(&form), nullptr);
+    EXPECT_EQ(tr.FormElement(&form)->Name(), L"mainwindow");
     // No element for the form: nothing happens.
     form.SetName(L"Elsewhere");
     form.SetCaption(L"kept");
     tr.Translate(&form);
     EXPECT_EQ(form.Caption(), L"kept");
+    EXPECT_EQ(tr.FormElement(&form), nullptr);
 }
 
 TEST_F(Translator, FillsAStringListByIndexAfterItsCountAndPassesOverOtherIndexes) {
