@@ -77,6 +77,16 @@ void MakeWritable(const std::wstring& FileName) {
 // No real "Core.xml" comes near this; a bigger one would cost memory in proportion when parsed.
 constexpr int64_t MaxCoreXmlSize = 4 << 20;
 
+// A loaded file with no element is empty when it had no bytes, or only a header and comments.
+bool HoldsNoSettings(TExSimpleXML& Xml, int64_t Size) {
+    if (Xml.Root()->ItemCount() > 0 || Xml.Root()->PropertyCount() > 0) return false;
+    if (Size == 0) return true;
+    for (TKitSimpleXMLElem* node : *Xml.Prolog())
+        if (!dynamic_cast<TKitSimpleXMLElemHeader*>(node) && !dynamic_cast<TKitSimpleXMLElemComment*>(node))
+            return false;
+    return Xml.Prolog()->Count() > 0;
+}
+
 void MakeGroupLink(const TInstallJob& Job, int Index, const std::wstring& Target, const std::wstring& Param) {
     std::wstring name;
     if (LinkName(Job, Index, name))
@@ -144,14 +154,20 @@ bool InstallWorker(const TInstallJob& Job) {
 std::wstring MakeCoreXML(const TInstallJob& Job, const std::wstring& FileName,
                          const std::wstring& InstallPath, int64_t ReleaseNumber) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (GetFileAttributesExW(FileName.c_str(), GetFileExInfoStandard, &data) &&
-        ((int64_t)data.nFileSizeHigh << 32 | data.nFileSizeLow) > MaxCoreXmlSize)
-        throw Exception(L"\"" + FileName + L"\" is too large");
+    const bool exists = GetFileAttributesExW(FileName.c_str(), GetFileExInfoStandard, &data);
+    const int64_t size = exists ? (int64_t)data.nFileSizeHigh << 32 | data.nFileSizeLow : 0;
+    if (size > MaxCoreXmlSize) throw Exception(L"\"" + FileName + L"\" is too large");
     TExSimpleXML xml;
-    // A file that yields no element (an encoding that cannot be decoded, or no XML at all) would be saved as
-    // its header and the number alone: the tool's settings would be lost and the installation reported done.
-    if (xml.LoadXMLFile(FileName) && xml.Root()->Name().empty())
-        throw Exception(L"\"" + FileName + L"\" cannot be read");
+    if (xml.LoadXMLFile(FileName) && xml.Root()->Name().empty()) {
+        // A file that yields no element, in an encoding that cannot be decoded or as no XML at all, would be
+        // saved as its header and the number alone: the tool's settings would be lost and the installation
+        // reported done. An empty one (no bytes, or only a header and comments) holds no settings to lose:
+        // it gets the document of a package that brings none.
+        if (!HoldsNoSettings(xml, size)) throw Exception(L"\"" + FileName + L"\" cannot be read");
+        xml.Prolog()->Clear();
+        xml.Prolog()->SetEncoding(L"UTF-8");
+        xml.SetEncoding(seUTF8);
+    }
     MakeWritable(FileName);
     XMLSetProp(xml.Root(), L"path", InstallPath);
     const std::wstring key = WriteInstallKey(Job);

@@ -20,12 +20,13 @@ BROKEN_LISTS = {
     "empty": b"",
 }
 
-# Manifests that cannot be read, down to one too costly for its size.
+# Manifests that cannot be read, down to one larger than any download without progress may be.
 BROKEN_MANIFESTS = {
     "not well-formed": make_sample.system_xml().replace(b"</setup>", b"</setu>"),
     "binary bytes": random.Random(180).randbytes(8192),
     "unknown encoding": make_sample.system_xml().replace(b"UTF-8", b"x-unheard-of"),
-    "2 MB of tiny elements": b"<setup><version>10</version><size>1.2</size>" + b"<a/>" * (1 << 19) + b"</setup>",
+    "over 4 MB of tiny elements": b"<setup><version>10</version><size>1.2</size>" + b"<a/>" * (1 << 20) +
+                                  b"</setup>",
 }
 
 
