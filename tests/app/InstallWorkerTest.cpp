@@ -353,7 +353,8 @@ TEST_F(InstallWorkerTest, AnEmptyCoreXmlCountsAsAbsent) {
          {std::string(), std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"),
           std::string("\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"windows-1251\"?>"),
           std::string("<!-- settings come with the first start -->\r\n<!---->"),
-          std::string("<?xml version=\"1.0\"?>\r\n<!-- none yet -->\r\n\r\n")}) {
+          std::string("<?xml version=\"1.0\"?>\r\n<!-- none yet -->\r\n\r\n"), std::string("\xEF\xBB\xBF"),
+          std::string(" \r\n\t\r\n"), std::string("\xFF\xFE\r\0\n\0", 6)}) {
         SCOPED_TRACE(empty);
         EXPECT_EQ(coreAfter({{"Zorvex.exe", "tool"}, {"Core.xml", empty}}), none);
     }
