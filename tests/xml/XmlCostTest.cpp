@@ -96,7 +96,7 @@ TEST(XmlCost, ADenseSettingsFileLoads) {
 }
 
 // A language list of 255 languages and then one id over and over: as many nodes per byte as real files have
-// loads, and costs less than 20 times its size.
+// loads, and costs no more than its share (about 20 times its size, measured).
 TEST(XmlCost, ALongListOfOrdinaryElementsLoadsWithinItsShare) {
     const TCost cost = Probe("langs", 8 << 20);
     EXPECT_TRUE(cost.Loaded);
