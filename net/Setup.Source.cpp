@@ -66,8 +66,14 @@ bool TSource::Fetch(const std::wstring& fName) {
     const std::wstring target = baseTemp + fName;
     if (RealSource == stWebServer) return CNetwork::Download(baseURL + fName, target, FCancellation);
 
+    // A file beside the program is taken on the terms of a download without progress: one larger than any
+    // real manifest, language file or licence counts as missing, and never reaches a parser.
     const std::wstring local = baseURL + fName;
-    bool result = FileExists(local) && CopyFileW(local.c_str(), target.c_str(), FALSE);
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    bool result = GetFileAttributesExW(local.c_str(), GetFileExInfoStandard, &data) &&
+                  !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                  ((int64_t)data.nFileSizeHigh << 32 | data.nFileSizeLow) <= CNetwork::SmallFileMaximum &&
+                  CopyFileW(local.c_str(), target.c_str(), FALSE);
     if (!result && FileExists(target)) TFile::Delete(target);
     return result;
 }

@@ -19,13 +19,16 @@ constexpr size_t MaxNameLength = 64 * 1024;
 // Longest single value (attribute, text, comment, CDATA, DOCTYPE), in UTF-16 units: 512 MB of text.
 constexpr size_t MaxValueLength = size_t(256) * 1024 * 1024;
 
-// What loading a document may cost: MaxCostPerByte bytes of memory per byte of its text, and MinLoadBudget
-// for any text. A node costs about NodeCost bytes and an attribute about AttributeCost, however short their
-// text: a file of the smallest nodes would otherwise take some 60 times its size.
-constexpr int64_t MaxCostPerByte = 20;
-constexpr int64_t MinLoadBudget = 4 << 20;
-constexpr int64_t NodeCost = 240;
+// What loading a document may cost. A node costs about NodeCost bytes of memory (the object and its entry in
+// its list) and an attribute about AttributeCost, however short their text. The densest well-formed text is
+// an element and one character of text taking turns ("<a/>x"): two nodes in five bytes. The budget covers
+// that, so no well-formed document is refused for its density, and no document of any kind costs more than
+// MaxCostPerByte times its size (MinLoadBudget for any text). Callers bound the size of what they load.
+constexpr int64_t NodeCost = 216;
 constexpr int64_t AttributeCost = 160;
+constexpr int64_t DensestPairBytes = 5;
+constexpr int64_t MaxCostPerByte = (2 * NodeCost + DensestPairBytes - 1) / DensestPairBytes;
+constexpr int64_t MinLoadBudget = 4 << 20;
 
 // Appends a code point as CodePointsToWide stores it: one unit up to U+FFFF (surrogate values included),
 // a pair up to U+10FFFF, U+FFFD above.

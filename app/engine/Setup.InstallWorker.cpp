@@ -13,6 +13,7 @@
 #include "net/Setup.Servers.h"
 #include "net/Setup.Source.h"
 #include "runtime/Files.h"
+#include "runtime/Streams.h"
 #include "runtime/SysUtils.h"
 #include "runtime/gui/Application.h"
 #include "xml/ExSimpleXMLUnit.h"
@@ -76,6 +77,34 @@ void MakeWritable(const std::wstring& FileName) {
 
 // No real "Core.xml" comes near this; a bigger one would cost memory in proportion when parsed.
 constexpr int64_t MaxCoreXmlSize = 4 << 20;
+
+// Nothing but a byte-order mark and white space, if that.
+bool IsBlank(const std::wstring& FileName) {
+    TMemoryStream data;
+    data.LoadFromFile(FileName);
+    const auto* p = static_cast<const uint8_t*>(data.Memory());
+    const size_t n = (size_t)data.Size();
+    size_t i = 0;
+    bool wide = false;
+    if (n >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF)
+        i = 3;
+    else if (n >= 2 && ((p[0] == 0xFF && p[1] == 0xFE) || (p[0] == 0xFE && p[1] == 0xFF)))
+        i = 2, wide = true;
+    for (; i < n; ++i)
+        if (!(p[i] == ' ' || p[i] == '\t' || p[i] == '\r' || p[i] == '\n' || (wide && p[i] == 0)))
+            return false;
+    return true;
+}
+
+// A loaded file with no element is empty when it holds only a header and comments, or nothing at all.
+bool HoldsNoSettings(TExSimpleXML& Xml, const std::wstring& FileName) {
+    if (Xml.Root()->ItemCount() > 0 || Xml.Root()->PropertyCount() > 0) return false;
+    for (TKitSimpleXMLElem* node : *Xml.Prolog())
+        if (!dynamic_cast<TKitSimpleXMLElemHeader*>(node) && !dynamic_cast<TKitSimpleXMLElemComment*>(node))
+            return false;
+    // With no node at all, the text may also have decoded to nothing: only the bytes tell.
+    return Xml.Prolog()->Count() > 0 || IsBlank(FileName);
+}
 
 void MakeGroupLink(const TInstallJob& Job, int Index, const std::wstring& Target, const std::wstring& Param) {
     std::wstring name;
@@ -148,10 +177,16 @@ std::wstring MakeCoreXML(const TInstallJob& Job, const std::wstring& FileName,
         ((int64_t)data.nFileSizeHigh << 32 | data.nFileSizeLow) > MaxCoreXmlSize)
         throw Exception(L"\"" + FileName + L"\" is too large");
     TExSimpleXML xml;
-    // A file that yields no element (an encoding that cannot be decoded, or no XML at all) would be saved as
-    // its header and the number alone: the tool's settings would be lost and the installation reported done.
-    if (xml.LoadXMLFile(FileName) && xml.Root()->Name().empty())
-        throw Exception(L"\"" + FileName + L"\" cannot be read");
+    if (xml.LoadXMLFile(FileName) && xml.Root()->Name().empty()) {
+        // A file that yields no element, in an encoding that cannot be decoded or as no XML at all, would be
+        // saved as its header and the number alone: the tool's settings would be lost and the installation
+        // reported done. An empty one (white space at most, or only a header and comments) holds no settings
+        // to lose: it gets the document of a package that brings none.
+        if (!HoldsNoSettings(xml, FileName)) throw Exception(L"\"" + FileName + L"\" cannot be read");
+        xml.Prolog()->Clear();
+        xml.Prolog()->SetEncoding(L"UTF-8");
+        xml.SetEncoding(seUTF8);
+    }
     MakeWritable(FileName);
     XMLSetProp(xml.Root(), L"path", InstallPath);
     const std::wstring key = WriteInstallKey(Job);

@@ -13,17 +13,26 @@
 //
 // Each measurement runs in a fresh process of this program ("xml_bench <MB>"), so that the two sizes start
 // alike: no heap left warm by an earlier round, and a peak memory that belongs to the one document.
+//
+// Last, the densest documents the setup may receive, at the largest size it accepts (4 MiB): "<a/>"
+// repeated, an element with two short attributes repeated, and elements with one character of text between
+// them, the most nodes per byte. Each is loaded by the settings store in a fresh process ("xml_bench dense
+// <file>"); the peak memory of the load, the file's own bytes included, must stay within 64 times the file
+// for the first two, and within the parser's load budget (87 times, and the file) for the third; exit code 1
+// otherwise.
 #include <windows.h>
 #include <psapi.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 #include <string>
 
 #include "app/engine/Setup.Translator.h"
 #include "runtime/gui/Forms.h"
+#include "xml/ExSimpleXMLUnit.h"
 #include "xml/KitSimpleXml.h"
 #include "xml/KitSimpleXmlCoding.h"
 
@@ -152,11 +161,11 @@ struct TResult {
     int Elements = 0;
 };
 
-// Runs "this program <MB>" and reads its line of figures.
-bool RunChild(int Megabytes, TResult& Result) {
+// Runs "this program <Arguments>" and returns what it printed.
+bool RunSelf(const std::wstring& Arguments, std::string& Output) {
     wchar_t self[MAX_PATH];
     GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring command = L"\"" + std::wstring(self) + L"\" " + std::to_wstring(Megabytes);
+    std::wstring command = L"\"" + std::wstring(self) + L"\" " + Arguments;
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE readEnd, writeEnd;
     if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return false;
@@ -170,23 +179,100 @@ bool RunChild(int Megabytes, TResult& Result) {
     BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                                   &startup, &process);
     CloseHandle(writeEnd);
-    std::string output;
     char buffer[256];
     DWORD n;
-    while (started && ReadFile(readEnd, buffer, sizeof buffer, &n, nullptr) && n) output.append(buffer, n);
+    while (started && ReadFile(readEnd, buffer, sizeof buffer, &n, nullptr) && n) Output.append(buffer, n);
     CloseHandle(readEnd);
     if (!started) return false;
     WaitForSingleObject(process.hProcess, INFINITE);
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
-    return std::sscanf(output.c_str(), "%lf %lf %d %lf", &Result.Load, &Result.Save, &Result.Elements,
+    return true;
+}
+
+// Runs "this program <MB>" and reads its line of figures.
+bool RunChild(int Megabytes, TResult& Result) {
+    std::string output;
+    return RunSelf(std::to_wstring(Megabytes), output) &&
+           std::sscanf(output.c_str(), "%lf %lf %d %lf", &Result.Load, &Result.Save, &Result.Elements,
                        &Result.PeakMB) == 4;
+}
+
+// Memory in use now and at the peak so far, the larger of the working set and the private bytes.
+struct TMemory {
+    size_t Now, Peak;
+};
+TMemory Memory() {
+    PROCESS_MEMORY_COUNTERS m{};
+    GetProcessMemoryInfo(GetCurrentProcess(), &m, sizeof m);
+    return {std::max(m.WorkingSetSize, m.PagefileUsage), std::max(m.PeakWorkingSetSize, m.PeakPagefileUsage)};
+}
+
+// In the child: loads the file as the setup loads its settings files; prints the peak memory of the load
+// above what the process used before it, in bytes, and the number of nodes.
+int MeasureDense(const std::wstring& FileName) {
+    const TMemory before = Memory();
+    TExSimpleXML xml;
+    int nodes = -1; // refused
+    try {
+        if (xml.LoadXMLFile(FileName)) nodes = xml.Root()->ChildsCount();
+    } catch (const std::exception&) {
+    }
+    std::printf("%zu %d\n", Memory().Peak - before.Now, nodes);
+    return 0;
+}
+
+// The densest shapes: a root, then Unit repeated up to 4 MiB in all.
+bool MeasureDensity() {
+    struct TShape {
+        const char *Name, *Unit;
+        double Limit;
+    } const shapes[] = {
+        {"empty elements", "<a/>", 64},
+        {"two attributes", "<p n=\"k1\" v=\"1\"/>", 64},
+        {"text between", "<a/>x", 88},
+    };
+    const size_t limit = 4 << 20;
+    const std::wstring file = L"xml-bench-dense.xml";
+    bool within = true;
+    for (const TShape& shape : shapes) {
+        std::string text = "<r>";
+        const size_t unit = std::strlen(shape.Unit);
+        while (text.size() + unit + 4 <= limit) text += shape.Unit;
+        text += "</r>";
+        HANDLE f = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD written = 0;
+        WriteFile(f, text.data(), (DWORD)text.size(), &written, nullptr);
+        CloseHandle(f);
+        // The best of three fresh processes: the heap of a process is what is measured, not the machine.
+        double best = 1e18;
+        int nodes = 0;
+        for (int round = 0; round < 3; ++round) {
+            std::string output;
+            size_t peak = 0;
+            if (RunSelf(L"dense " + file, output) &&
+                std::sscanf(output.c_str(), "%zu %d", &peak, &nodes) == 2)
+                best = std::min(best, double(peak));
+        }
+        const double ratio = best / double(text.size());
+        const bool ok = nodes > 0 && ratio <= shape.Limit;
+        const char* verdict = nodes <= 0 ? "REFUSED" : ok ? "ok" : "TOO MUCH";
+        std::printf("%-15s \"%s\" x %zu (%.2f MB, %d nodes): peak memory of the load %6.1f MB = %5.1f x the "
+                    "file (limit %.0f): %s\n",
+                    shape.Name, shape.Unit, (text.size() - 7) / unit, text.size() / 1048576.0, nodes,
+                    best / 1048576.0, ratio, shape.Limit, verdict);
+        within = within && ok;
+    }
+    DeleteFileW(file.c_str());
+    return within;
 }
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
     if (argc > 1 && std::wstring(argv[1]) == L"decode") return MeasureDecoding() ? 0 : 1;
     if (argc > 1 && std::wstring(argv[1]) == L"placeholders") return MeasurePlaceholders() ? 0 : 1;
+    if (argc > 2 && std::wstring(argv[1]) == L"dense") return MeasureDense(argv[2]);
+    if (argc > 1 && std::wstring(argv[1]) == L"density") return MeasureDensity() ? 0 : 1;
     if (argc > 1) return MeasureOne(_wtoi(argv[1]));
     const int sizes[] = {2, 20}, rounds = 7;
     TResult best[2];
@@ -211,5 +297,6 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("20 MB / 2 MB time: %.2f (limit 11): %s\n", ratio, ratio <= 11 ? "ok" : "TOO SLOW");
     const bool decodingFlat = MeasureDecoding();
     const bool placeholdersFlat = MeasurePlaceholders();
-    return ratio <= 11 && decodingFlat && placeholdersFlat ? 0 : 1;
+    const bool dense = MeasureDensity();
+    return ratio <= 11 && decodingFlat && placeholdersFlat && dense ? 0 : 1;
 }

@@ -336,6 +336,30 @@ TEST_F(HostilePackageTest, FilesThatCannotBePutInPlace) {
     ASSERT_TRUE(Install());
 }
 
+// A Core.xml that holds nothing (no bytes, a header alone, comments alone) is the package's way of bringing
+// none: the installation writes the new document it writes then, and succeeds.
+TEST_F(InstallWorkerTest, AnEmptyCoreXmlCountsAsAbsent) {
+    const auto coreAfter = [this](const std::vector<TZipEntry>& Entries) {
+        DeleteFileW(Job.U(vsAppCoreXML).c_str());
+        Package(Entries);
+        EXPECT_TRUE(Install());
+        EXPECT_EQ(LogLines(Job.FInstallLog).back(), "Done");
+        return ReadBytes(Job.U(vsAppCoreXML));
+    };
+    const std::string none = coreAfter({{"Zorvex.exe", "tool"}});
+    EXPECT_EQ(none, "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\r\n"
+                    "  <number>4711</number>\r\n");
+    for (const std::string& empty :
+         {std::string(), std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"),
+          std::string("\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"windows-1251\"?>"),
+          std::string("<!-- settings come with the first start -->\r\n<!---->"),
+          std::string("<?xml version=\"1.0\"?>\r\n<!-- none yet -->\r\n\r\n"), std::string("\xEF\xBB\xBF"),
+          std::string(" \r\n\t\r\n"), std::string("\xFF\xFE\r\0\n\0", 6)}) {
+        SCOPED_TRACE(empty);
+        EXPECT_EQ(coreAfter({{"Zorvex.exe", "tool"}, {"Core.xml", empty}}), none);
+    }
+}
+
 TEST_F(HostilePackageTest, ACoreXmlThatCannotBeReadStopsTheInstallation) {
     const std::string utf7 =
         "<?xml version=\"1.0\" encoding=\"UTF-7\"?>\r\n<Core version=\"3\"><plugins/></Core>\r\n";

@@ -35,6 +35,17 @@ class FailingSteps(zrx_e2e.ZrxTestCase):
             setup.wait_control("btnNext", timeout=1)
         self.assertIn("the setup has ended with exit code 0", str(ended.exception))
 
+    def test_a_setup_attached_to_that_ends_is_reported_with_its_exit_code(self):
+        # As a self-update's successor is: found by its file name, not started by the harness.
+        self.no_server()
+        self.launch().wait_control("lbText5", contains="Internet connection failed")
+        attached = self.attach("ZorvexSetup.exe")
+        attached.close()
+        self.assertEqual(attached.wait_exit(), 0)
+        with self.assertRaises(AssertionError) as ended:
+            attached.wait_control("btnNext", timeout=1)
+        self.assertIn("the setup has ended with exit code 0", str(ended.exception))
+
 
 class Dialogs(zrx_e2e.ZrxTestCase):
     def choice_page(self):

@@ -163,6 +163,16 @@ class HostilePackages(test_install.InstallCase):
         with open(self.install_dir(MAIN, "Core.xml"), "rb") as f:
             self.assertIn(b'name="P089999"', f.read())
 
+    def test_an_empty_core_xml_counts_as_absent(self):
+        # Only the header and a comment: the installation writes the document of a package without one.
+        empty = '<?xml version="1.0" encoding="UTF-8"?>\r\n<!-- filled at the first start -->'
+        self.serve(self.package(core_xml=empty))
+        self.finish(self.walk(MAIN, run_after=False), MAIN, shot="hostile-core-empty")
+        self.assertEqual(self.log_lines()[-1], "Done")
+        self.assertIsNotNone(self.reg_query(KEY, "key"))
+        with open(self.install_dir(MAIN, "Core.xml"), "rb") as f:
+            self.assertEqual(f.read(), test_install.BOM_HEADER + b"  <number>4711</number>\r\n")
+
     # -- entry names -----------------------------------------------------------------------------------------
     def test_entry_names_in_utf8_are_installed_as_named(self):
         # Python's zipfile sets flag bit 11 on names that are not ASCII.

@@ -20,12 +20,11 @@ BROKEN_LISTS = {
     "empty": b"",
 }
 
-# Manifests that cannot be read, down to one too costly for its size.
+# Manifests that cannot be read.
 BROKEN_MANIFESTS = {
     "not well-formed": make_sample.system_xml().replace(b"</setup>", b"</setu>"),
     "binary bytes": random.Random(180).randbytes(8192),
     "unknown encoding": make_sample.system_xml().replace(b"UTF-8", b"x-unheard-of"),
-    "2 MB of tiny elements": b"<setup><version>10</version><size>1.2</size>" + b"<a/>" * (1 << 19) + b"</setup>",
 }
 
 
@@ -84,6 +83,20 @@ class HostileXml(zrx_e2e.ZrxTestCase):
         self.assertEqual(len(radios), 255)
         self.reach(setup, "licence")
         self.close(setup, "language list of %.1f MB, 255 languages and repeated ids" % (len(data) / 1e6))
+
+    def test_a_manifest_of_many_tiny_elements_is_read(self):
+        # Well-formed, however dense: its size announced on the choice page's question.
+        server = self.start_server()
+        dense = b"<setup><version>10</version><size>1.25</size>" + b"<a/>" * (1 << 19) + b"</setup>"
+        server.put("main", "system.xml", dense)
+        setup = self.launch()
+        self.reach(setup, "choice")
+        setup.click("btnNext")
+        caption, text, _ = setup.dialog()
+        self.assertIn("Confirm downloading", caption)
+        self.assertIn("Download size: 1.25 Mb", text)
+        setup.answer("no")
+        self.close(setup, "manifest of %.1f MB of tiny elements, the download declined" % (len(dense) / 1e6))
 
     def test_a_manifest_that_cannot_be_read_counts_as_missing(self):
         server = self.start_server()

@@ -378,8 +378,8 @@ class Setup:
         try:
             return self.case.session.driver_lines(list(args) + target, timeout=timeout)
         except DriverError as e:
-            if not self.alive():
-                e.args = (e.args[0] + "\n(the setup has ended with exit code %s)" % self.process.returncode,)
+            if self._process() is not None and not self.alive():
+                e.args = (e.args[0] + "\n(the setup has ended with exit code %s)" % self._exit_code(),)
             raise
 
     def wait_window(self, timeout=60):
@@ -449,6 +449,16 @@ class Setup:
     def _process(self):
         return self.process or self._waiter
 
+    def _exit_code(self):
+        """The exit code of an ended process: our own child's, or what the waiter read of one we attached to
+        (its text, when the waiter could not read one)."""
+        if self.process is not None:
+            return self.process.returncode
+        self._waiter.wait(30)
+        with open(self._waiter_out, encoding="utf-8", errors="replace") as f:
+            text = f.read().strip()
+        return int(text) if text.isdigit() else "unknown (%s)" % (text or "the waiter printed nothing")
+
     def alive(self):
         return self._process().poll() is None
 
@@ -456,11 +466,10 @@ class Setup:
         try:
             code = self._process().wait(timeout)
             if self.process is None:
-                with open(self._waiter_out, encoding="utf-8", errors="replace") as f:
-                    text = f.read().strip()
-                if code != 0 or not text.isdigit():
+                text = self._exit_code()
+                if code != 0 or not isinstance(text, int):
                     raise AssertionError("waiting for %s to end failed: %s" % (self.exe_name, text))
-                return int(text)
+                return text
             return code
         except subprocess.TimeoutExpired:
             shown = ""

@@ -136,6 +136,15 @@ TEST_F(Source, WhenNoServerAnswersTheProgramFolderServesTheWholeRun) {
     EXPECT_FALSE(Request(source, L"EULA_en_GB"));
     EXPECT_FALSE(Exists(source.Use(L"EULA_en_GB")));
     EXPECT_EQ(HostsAsked().size(), 2u);
+
+    // Beside the program as on the web, a file larger than a download without progress may be is missing.
+    std::string large(size_t(CNetwork::SmallFileMaximum), ' ');
+    WriteFile(source.selfPath + L"Lang_de_DE.xml", "<a/>" + large.substr(4));
+    EXPECT_TRUE(Request(source, L"Lang_de_DE.xml"));
+    WriteFile(source.selfPath + L"Lang_de_DE.xml", "<a/>" + large);
+    EXPECT_FALSE(Request(source, L"Lang_de_DE.xml"));
+    EXPECT_FALSE(Exists(source.Use(L"Lang_de_DE.xml")));
+    DeleteFileW((source.selfPath + L"Lang_de_DE.xml").c_str());
 }
 
 TEST_F(Source, TheFirstRequestCanBeAnsweredFromTheProgramFolder) {

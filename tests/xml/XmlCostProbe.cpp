@@ -18,6 +18,7 @@ struct TShape {
 } const Shapes[] = {
     {"elements", "<r>", "<a/>", "</r>"},
     {"attributes", "<r", " a=\"\"", "/>"},
+    {"pairs", "<r>", "<p n=\"k1\" v=\"1\"/>", "</r>"},
     {"texts", "<r>", "<a/>x", "</r>"},
     {"comments", "<r>", "<!---->", "</r>"},
     // Elements of as many names: each name costs the child list's index an entry of its own.

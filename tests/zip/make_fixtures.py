@@ -243,6 +243,9 @@ whole3 = build(three)
 cd_at, end_at = whole3.index(b"PK\x01\x02"), whole3.index(b"PK\x05\x06")
 two_records = whole3.index(b"PK\x01\x02", whole3.index(b"PK\x01\x02", cd_at + 4) + 4) - cd_at
 save("cd_part.zip", whole3[:end_at] + struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, 2, 2, two_records, cd_at, 0))
+# The entries on this disk and in all disagree (3 and 4); size and offset describe the three records exactly.
+save("disk_count_differs.zip", whole3[:end_at] + struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, 3, 4,
+                                                             end_at - cd_at, cd_at, 0))
 # Names in UTF-8 (Python sets flag bit 11 for names that are not ASCII) beside one in the ANSI code page
 # without the flag; enough entries for extraction to share the work among threads.
 with zipfile.ZipFile(arc("utf8_names.zip"), "w", zipfile.ZIP_DEFLATED) as z:
