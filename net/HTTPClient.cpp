@@ -269,6 +269,7 @@ void THTTPClient::Get(const std::wstring& URL, TStream* Stream) {
         throw EHTTPClientError(L"Request for \"" + URL + L"\" cancelled", ERROR_INTERNET_OPERATION_CANCELLED);
     };
     if (cancelled()) raiseCancelled();
+    const ULONGLONG deadline = Deadline ? GetTickCount64() + Deadline : 0;
 
     TRequestParams params{URL, {}, Request.UserAgent, {}, HandleRedirects};
     if (!ProxyParams.ProxyServer.empty())
@@ -298,10 +299,16 @@ void THTTPClient::Get(const std::wstring& URL, TStream* Stream) {
         }
     } abandon{*transfer};
 
-    // Waits, holding the lock, until Ready() is true; a cancellation ends the wait with the request.
+    // Waits, holding the lock, until Ready() is true; a cancellation or the deadline ends the wait with the
+    // request. Both are checked also when Ready() holds at once: a steady trickle never has to wait.
     auto await = [&](TLock& Lock, auto Ready) {
-        while (!Ready()) {
+        for (;;) {
             if (cancelled()) raiseCancelled();
+            if (deadline && GetTickCount64() >= deadline)
+                throw EHTTPClientError(L"The reply to \"" + URL + L"\" did not arrive within " +
+                                           IntToStr(int64_t(Deadline / 1000)) + L" s",
+                                       ERROR_INTERNET_TIMEOUT);
+            if (Ready()) return;
             Lock.Wait(100);
         }
     };
