@@ -199,6 +199,7 @@ void ReadReply(const TRequestParams& P, TTransfer& T) {
 
     std::wstring url = P.URL;
     TReply reply;
+    int status = 0;
     auto abandoned = [&T] {
         TLock lock(T);
         return T.Abandoned;
@@ -206,7 +207,7 @@ void ReadReply(const TRequestParams& P, TTransfer& T) {
     for (int redirects = 0;; ++redirects) {
         if (abandoned()) return;
         SendRequest(session.get(), url, P.Headers, reply);
-        const int status = QueryStatus(reply.Request.get());
+        status = QueryStatus(reply.Request.get());
         std::wstring location = IsRedirect(status) && P.HandleRedirects
                                     ? QueryHeader(reply.Request.get(), HTTP_QUERY_LOCATION)
                                     : std::wstring();
@@ -222,13 +223,16 @@ void ReadReply(const TRequestParams& P, TTransfer& T) {
         url = CombineUrl(url, location);
     }
 
-    const int64_t expected = QueryContentLength(reply.Request.get());
+    // "No Content" has no body, whatever follows the header: bytes there are none of the reply's.
+    const bool noContent = status == 204;
+    const int64_t expected = noContent ? 0 : QueryContentLength(reply.Request.get());
     {
         TLock lock(T);
         T.Expected = expected;
         T.Started = true;
         lock.Notify();
     }
+    if (noContent) return;
     std::vector<uint8_t> block;
     TReadSize readSize;
     int64_t total = 0;

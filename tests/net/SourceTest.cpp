@@ -260,3 +260,29 @@ TEST_F(Source, TheStreamSwitchChoosesTheWebSources) {
         EXPECT_EQ(source.baseURL, TSource::MainServerBase());
     }
 }
+
+TEST_F(Source, AWorkingFolderThatTakesNoFilesIsToldBeforeAnyRequest) {
+    TSource source;
+    EXPECT_TRUE(source.CanWrite());
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((source.baseTemp + L"*").c_str(), &found);
+    int entries = 0;
+    if (find != INVALID_HANDLE_VALUE) {
+        do entries += found.cFileName[0] != L'.';
+        while (FindNextFileW(find, &found));
+        FindClose(find);
+    }
+    EXPECT_EQ(entries, 0); // the test leaves nothing behind
+
+    // A file where the working folder belongs: nothing can be made in it, a resource raises and leaves no
+    // file.
+    const std::wstring folder = ExcludeTrailingPathDelimiter(source.baseTemp);
+    ASSERT_TRUE(RemoveDirectoryW(folder.c_str()));
+    WriteFile(folder, "not a folder");
+    EXPECT_FALSE(source.CanWrite());
+    EXPECT_THROW(source.RequestResource(L"EULA_en_GB"), EFCreateError);
+    EXPECT_EQ(ReadFile(folder), "not a folder");
+    ASSERT_TRUE(DeleteFileW(folder.c_str()));
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    EXPECT_TRUE(source.CanWrite());
+}
