@@ -12,6 +12,7 @@
 #include "net/Setup.Servers.h"
 #include "net/Setup.Source.h"
 #include "runtime/Files.h"
+#include "runtime/SysUtils.h"
 #include "runtime/gui/Application.h"
 
 using namespace NetTest;
