@@ -199,6 +199,7 @@ void ReadReply(const TRequestParams& P, TTransfer& T) {
 
     std::wstring url = P.URL;
     TReply reply;
+    int status = 0;
     auto abandoned = [&T] {
         TLock lock(T);
         return T.Abandoned;
@@ -206,7 +207,7 @@ void ReadReply(const TRequestParams& P, TTransfer& T) {
     for (int redirects = 0;; ++redirects) {
         if (abandoned()) return;
         SendRequest(session.get(), url, P.Headers, reply);
-        const int status = QueryStatus(reply.Request.get());
+        status = QueryStatus(reply.Request.get());
         std::wstring location = IsRedirect(status) && P.HandleRedirects
                                     ? QueryHeader(reply.Request.get(), HTTP_QUERY_LOCATION)
                                     : std::wstring();
@@ -222,13 +223,16 @@ void ReadReply(const TRequestParams& P, TTransfer& T) {
         url = CombineUrl(url, location);
     }
 
-    const int64_t expected = QueryContentLength(reply.Request.get());
+    // "No Content" has no body, whatever follows the header: bytes there are none of the reply's.
+    const bool noContent = status == 204;
+    const int64_t expected = noContent ? 0 : QueryContentLength(reply.Request.get());
     {
         TLock lock(T);
         T.Expected = expected;
         T.Started = true;
         lock.Notify();
     }
+    if (noContent) return;
     std::vector<uint8_t> block;
     TReadSize readSize;
     int64_t total = 0;
@@ -269,6 +273,7 @@ void THTTPClient::Get(const std::wstring& URL, TStream* Stream) {
         throw EHTTPClientError(L"Request for \"" + URL + L"\" cancelled", ERROR_INTERNET_OPERATION_CANCELLED);
     };
     if (cancelled()) raiseCancelled();
+    const ULONGLONG deadline = Deadline ? GetTickCount64() + Deadline : 0;
 
     TRequestParams params{URL, {}, Request.UserAgent, {}, HandleRedirects};
     if (!ProxyParams.ProxyServer.empty())
@@ -298,10 +303,16 @@ void THTTPClient::Get(const std::wstring& URL, TStream* Stream) {
         }
     } abandon{*transfer};
 
-    // Waits, holding the lock, until Ready() is true; a cancellation ends the wait with the request.
+    // Waits, holding the lock, until Ready() is true; a cancellation or the deadline ends the wait with the
+    // request. Both are checked also when Ready() holds at once: a steady trickle never has to wait.
     auto await = [&](TLock& Lock, auto Ready) {
-        while (!Ready()) {
+        for (;;) {
             if (cancelled()) raiseCancelled();
+            if (deadline && GetTickCount64() >= deadline)
+                throw EHTTPClientError(L"The reply to \"" + URL + L"\" did not arrive within " +
+                                           IntToStr(int64_t(Deadline / 1000)) + L" s",
+                                       ERROR_INTERNET_TIMEOUT);
+            if (Ready()) return;
             Lock.Wait(100);
         }
     };

@@ -78,6 +78,10 @@ public:
     // The longest body accepted, in bytes; a longer one, or a longer announced length, fails the request
     // (before anything beyond it is written). Negative: no limit.
     int64_t MaxBodySize = -1;
+    // Milliseconds within which the whole reply, redirects and body included, must have arrived; a request
+    // that takes longer fails as a silent server does, however steadily bytes trickle in. 0: no deadline (a
+    // large download on a slow link may take long, and only silence ends it).
+    uint32_t Deadline = 0;
     // Watched while the request runs; none: the request cannot be cancelled.
     std::shared_ptr<THTTPCancellation> Cancellation;
     // Fired on the calling thread: the expected size (0 when the reply announces none) when the body
@@ -88,6 +92,6 @@ public:
 
     // Writes the body of the final reply into Stream. Raises EHTTPProtocolError for a status that is not a
     // success (nothing is written then) and EHTTPClientError for every other failure: also a cancelled
-    // request, a body beyond MaxBodySize and a server silent for ReadTimeout.
+    // request, a body beyond MaxBodySize, a server silent for ReadTimeout and a reply not whole by Deadline.
     void Get(const std::wstring& URL, TStream* Stream);
 };

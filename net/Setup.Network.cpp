@@ -9,13 +9,15 @@
 
 namespace {
 
-// A client as every transfer makes it: user agent, redirects followed, a bounded body.
+// A client as every transfer makes it: user agent, redirects followed, a bounded body and, for a small file,
+// a bounded time.
 std::unique_ptr<THTTPClient> NewClient(const wchar_t* UserAgent, int64_t MaxBodySize,
                                        std::shared_ptr<THTTPCancellation> Cancel = nullptr) {
     auto client = std::make_unique<THTTPClient>();
     client->Request.UserAgent = UserAgent;
     client->HandleRedirects = true;
     client->MaxBodySize = MaxBodySize;
+    client->Deadline = MaxBodySize <= CNetwork::SmallFileMaximum ? CNetwork::SmallFileDeadline : 0;
     client->Cancellation = std::move(Cancel);
     return client;
 }

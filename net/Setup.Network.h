@@ -30,8 +30,8 @@ public:
     bool SyncDownload(const std::wstring& URL, const std::wstring& fFile);
 
     // GET of URL into the file fFile without progress. False, and no file left, when the request failed (also
-    // when it was cancelled or its body exceeds SmallFileMaximum) or the body was empty. An exception while
-    // creating the file reaches the caller.
+    // when it was cancelled, its body exceeds SmallFileMaximum or it took longer than SmallFileDeadline) or
+    // the body was empty. An exception while creating the file reaches the caller.
     static bool Download(const std::wstring& URL, const std::wstring& fFile,
                          std::shared_ptr<THTTPCancellation> Cancel = nullptr);
     // GET of URL as the install counter; when Response is given and the body is not empty, the body
@@ -44,6 +44,10 @@ public:
     // The largest body a download with progress (the package, a newer setup, the packer) accepts: generous
     // for any real package, and a bound for a server that never ends its body.
     static constexpr int64_t LargeFileMaximum = int64_t(1) << 30;
+    // Milliseconds within which a small file must have arrived whole: a server that trickles a few bytes now
+    // and then never falls silent for the read timeout, yet must give way to the next source. A download with
+    // progress has no such bound: a slow link is no fault, and the user sees it and may close the window.
+    static constexpr uint32_t SmallFileDeadline = 60000;
 
     static constexpr const wchar_t* SetupUserAgent = L"TlvCorp/Zorvex/1.0/INDY";
     static constexpr const wchar_t* CounterUserAgent = L"Web[ZX]/INDY,201";

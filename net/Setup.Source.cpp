@@ -84,6 +84,19 @@ bool TSource::Request(const std::wstring& fName, TProgressProc onWorkBegin, TPro
     return network.SyncDownload(baseURL + fName, baseTemp + fName);
 }
 
+bool TSource::CanWrite() const {
+    // A byte is written, not just a name made: a full disk may still take an empty file.
+    const HANDLE f =
+        CreateFileW((baseTemp + L"~write-test.tmp").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return false;
+    const char byte = 0;
+    DWORD written = 0;
+    const bool result = WriteFile(f, &byte, 1, &written, nullptr) && written == 1 && FlushFileBuffers(f);
+    CloseHandle(f);
+    return result;
+}
+
 void TSource::RequestResource(const std::wstring& fName) {
     topRequest = fName;
     TResourceStream resource(HInstance(), fName, MAKEINTRESOURCEW(10));
@@ -97,6 +110,12 @@ void TSource::RequestResource2(const std::wstring& fName, int ResID) {
 }
 
 void TSource::SaveResource(const std::wstring& fName, TResourceStream& Resource) {
-    TFileStream file(baseTemp + fName, fmCreate);
-    file.CopyFrom(&Resource, 0);
+    try {
+        TFileStream file(baseTemp + fName, fmCreate);
+        file.CopyFrom(&Resource, 0);
+    } catch (const EStreamError&) {
+        // A file cut short by a full disk is no file of that name.
+        DeleteFileW((baseTemp + fName).c_str());
+        throw;
+    }
 }

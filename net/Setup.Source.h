@@ -30,9 +30,13 @@ public:
     bool Request(const std::wstring& fName, TProgressProc onWorkBegin, TProgressProc onWork,
                  TProgressEndProc onWorkEnd);
     // Writes the program's RCDATA resource of that name, or of that id, into the working folder as fName.
-    // Raise EResNotFound when the program has no such resource.
+    // Raise EResNotFound when the program has no such resource, and a stream error (leaving no file) when the
+    // file cannot be written.
     void RequestResource(const std::wstring& fName);
     void RequestResource2(const std::wstring& fName, int ResID);
+    // Whether a file can be made in the working folder: a folder that is read-only, full, or stands as a file
+    // would fail every request.
+    bool CanWrite() const;
     // The path of fName in the working folder.
     std::wstring Use(const std::wstring& fName) const { return baseTemp + fName; }
     // For a run that ends: the transfer under way gives up at once (removing its file) and every later

@@ -8,6 +8,7 @@
 #include "app/Tlv.Code.Components.VirtualStringList.h"
 #include "app/core/System.Application.Extended.h"
 #include "app/engine/Setup.Installation.h"
+#include "app/engine/Setup.StepLog.h"
 #include "app/engine/Setup.Worker.h"
 #include "app/ui/ui.window.main.h"
 #include "net/Setup.Servers.h"
@@ -30,16 +31,8 @@ AnsiString ToAnsi(const std::wstring& S) {
     return out;
 }
 
-// One ASCII line with CR LF; the first line of an installation replaces the old log. The log only tells
-// where an installation stopped, so a log that cannot be written never stops one.
 void Log(const TInstallJob& Job, const char* Line, bool First = false) {
-    HANDLE f = CreateFileW(Job.FInstallLog.c_str(), First ? GENERIC_WRITE : FILE_APPEND_DATA, FILE_SHARE_READ,
-                           nullptr, First ? CREATE_ALWAYS : OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return;
-    const std::string text = std::string(Line) + "\r\n";
-    DWORD written = 0;
-    WriteFile(f, text.data(), (DWORD)text.size(), &written, nullptr);
-    CloseHandle(f);
+    WriteStepLog(Job.FInstallLog, Line, First);
 }
 
 void Unzip(const TInstallJob& Job) {
@@ -130,7 +123,7 @@ bool CInstallation::Install() {
         job.Shortcuts.push_back((*MainWindow->Shortcuts->Lines())[i]);
     job.LInstallerExeName = Application->ExeName();
     job.gReleaseNumber = GetBuildNumber();
-    job.FInstallLog = TApplicationHelper::GetTempDir(false) + L"zrxsetup.log";
+    job.FInstallLog = StepLogPath();
     if (FileExists(job.FInstallLog)) TFile::Delete(job.FInstallLog);
     // The worker gets its own copy of the job: it may outlive this engine when the window is closed.
     return RunWorker(L"Installing", [job] { return InstallWorker(job); });

@@ -7,6 +7,7 @@
 #include "app/Setup.Application.h"
 #include "app/core/System.Application.Extended.h"
 #include "app/engine/Setup.SelfUpdate.h"
+#include "app/engine/Setup.StepLog.h"
 #include "app/engine/Setup.Translator.h"
 #include "app/engine/Setup.Worker.h"
 #include "app/ui/ui.window.main.h"
@@ -104,6 +105,8 @@ CInstallation::CInstallation() : CStr(std::make_shared<CStringManager>(IsBetaStr
 CInstallation::~CInstallation() = default;
 
 void CInstallation::Main() {
+    // Every step puts files into the working folder: one that takes none stops the run before it starts.
+    if (!Source->CanWrite()) ReportUnwritableWorkingFolder();
     if (!Aborted) CountAtBitLy();
     if (!Aborted) CheckSetup();
     if (!Aborted) LangID = RequestLanguageList() ? SelectLanguage() : UILanguage;
@@ -116,8 +119,14 @@ void CInstallation::Main() {
     }
     if (!Aborted) {
         // After a closed window the abandoned download may still hold the file: no fallback is written then.
-        if (!AsyncRequest(L"EULA_" + LangID) && !Aborted)
-            Source->RequestResource(LangID == L"ru_RU" ? L"EULA_ru_RU" : L"EULA_en_GB");
+        if (!AsyncRequest(L"EULA_" + LangID) && !Aborted) {
+            try {
+                Source->RequestResource(LangID == L"ru_RU" ? L"EULA_ru_RU" : L"EULA_en_GB");
+            } catch (const EStreamError&) {
+                // The working folder filled up or was taken away since the run began.
+                ReportUnwritableWorkingFolder();
+            }
+        }
         if (!Aborted) ShowEULA();
     }
     if (!Aborted && !IsLocalInstallation()) {
@@ -237,21 +246,40 @@ void CInstallation::ShowEULA() {
     WaitForUser();
 }
 
+void CInstallation::ReportUnwritableWorkingFolder() {
+    MainWindow->HidePage();
+    MainWindow->page_final(false);
+    TApplicationHelper::MessageBox(MainWindow->Handle(), MainWindow->DialogIS(35),
+                                   MainWindow->FormatIS(40, {ExcludeTrailingPathDelimiter(Source->baseTemp)}),
+                                   MB_ICONERROR);
+    Aborted = true;
+}
+
 void CInstallation::CustomizedInstall() {
     MainWindow->HidePage();
     TProgressProc onWorkBegin, onWork;
     TProgressEndProc onWorkEnd;
     MainWindow->page_Install(onWorkBegin, onWork, onWorkEnd);
-    bool havePackage = true;
-    if (IsLocalInstallation())
-        Source->RequestResource2(L"zrxsetup.zip", 100);
-    else
+    // The step log names the package's step until the install worker begins its own log.
+    bool havePackage = false;
+    if (IsLocalInstallation()) {
+        WriteStepLog(StepLogPath(), "Write package", true);
+        try {
+            Source->RequestResource2(L"zrxsetup.zip", 100);
+            havePackage = true;
+        } catch (const EStreamError&) {
+            // No room in the working folder: the installation fails like one whose package did not arrive.
+        }
+    } else {
+        WriteStepLog(StepLogPath(), "Download zrxsetup.zip", true);
         havePackage = AsyncRequest(L"zrxsetup.zip", onWorkBegin, onWork, onWorkEnd);
-    if (!havePackage || Aborted) return;
-
-    const bool installed = Install();
+    }
     if (Aborted) return;
-    // A failed installation says so on the cancelled form of the final page rather than vanishing.
+
+    const bool installed = havePackage && Install();
+    if (Aborted) return;
+    // A package that did not arrive, or a failed installation, says so on the cancelled form of the final
+    // page rather than vanishing.
     MainWindow->HidePage();
     MainWindow->page_final(installed);
     WaitForUser();

@@ -75,6 +75,9 @@ public:
     std::shared_ptr<CStringManager> CStr;
 
 private:
+    // The working folder takes no files: the cancelled final page and a message naming the folder; the run
+    // ends.
+    void ReportUnwritableWorkingFolder();
     // Translates the window from a downloaded language file; one that cannot be applied leaves the window
     // in its built-in language.
     void TranslateWindow(const std::wstring& FileName);

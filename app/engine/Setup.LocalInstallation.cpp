@@ -86,8 +86,18 @@ void CInstallation::MakeLocalInstallation() {
     TProgressEndProc onWorkEnd;
     job->WorkPath = MainWindow->page_MakeLocalInstallation2(onWorkBegin, onWork, onWorkEnd);
     job->CurrentExe = Application->ExeName();
-    if (!AsyncRequest(L"zrxsetup.zip", onWorkBegin, onWork, onWorkEnd) || Aborted) return;
-    if (!AsyncRequest(L"upx.exe", onWorkBegin, onWork, onWorkEnd) || Aborted) return;
+    // The run ends as a failed installation does: the progress page had disabled the button that now leaves
+    // the final page.
+    auto failed = [] {
+        MainWindow->HidePage();
+        MainWindow->page_final(false);
+        MainWindow->btnNext->SetEnabled(true);
+        WaitForUser();
+    };
+    const bool arrived = AsyncRequest(L"zrxsetup.zip", onWorkBegin, onWork, onWorkEnd) && !Aborted &&
+                         AsyncRequest(L"upx.exe", onWorkBegin, onWork, onWorkEnd);
+    if (Aborted) return;
+    if (!arrived) return failed();
     job->CurrentZip = Source->baseTemp + L"zrxsetup.zip";
     job->UpxPath = Source->baseTemp + L"upx.exe";
     job->SystemXML = Source->baseTemp + L"system.xml";
@@ -104,13 +114,8 @@ void CInstallation::MakeLocalInstallation() {
             WaitForWorkerEnd(*record, 60000);
             return;
         }
-        // The worker failed: the run ends as a failed installation does. The progress page had disabled the
-        // button that now leaves the final page.
-        MainWindow->HidePage();
-        MainWindow->page_final(false);
-        MainWindow->btnNext->SetEnabled(true);
-        WaitForUser();
-        return;
+        // The worker failed.
+        return failed();
     }
     MainWindow->page_MakeLocalInstallation3();
     WaitForUser();

@@ -107,11 +107,19 @@ void TMainWindow::ConfirmInstallClick(TObject*) {
         PageDone = true;
         return;
     }
-    const std::wstring size = XMLGetChildValue(xml.Root(), L"size", L"7.1");
+    const std::wstring size = SizeText(XMLGetChildValue(xml.Root(), L"size", L"7.1"));
     if (TApplicationHelper::AskYesNo(Handle(), DialogIS(10), FormatIS(11, {size}), MB_ICONQUESTION)) {
         PageChoice = L"CustomizedInstall";
         PageDone = true;
     }
+}
+
+std::wstring TMainWindow::SizeText(const std::wstring& Size) {
+    if (Size.size() <= MaxSizeText) return Size;
+    // A pair of surrogates stays whole or goes whole.
+    size_t n = MaxSizeText;
+    if (Size[n - 1] >= 0xD800 && Size[n - 1] <= 0xDBFF) --n;
+    return Size.substr(0, n);
 }
 
 void TMainWindow::MakeInstallNowClick(TObject*) {

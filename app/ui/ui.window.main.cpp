@@ -70,15 +70,26 @@ static std::wstring FormatLangText(const std::wstring& Text, const std::wstring&
     return Format(BuiltIn, Args);
 }
 
+std::wstring TMainWindow::TextOrBuiltIn(int Which, int Index) const {
+    // A list's count makes lines that hold their own numbers: such a line was never given by the file (one
+    // made before the line existed).
+    TStrings* lines = TextList(Which)->Lines();
+    if (Index < lines->Count()) {
+        std::wstring text = lines->Get(Index);
+        if (text != IntToStr(Index)) return text;
+    }
+    return FBuiltIn[Which]->Get(Index);
+}
+
 std::wstring TMainWindow::FormatIS(int Index, std::initializer_list<TVarRec> Args) const {
-    return FormatLangText(IS(Index), FBuiltIn[0]->Get(Index), Args);
+    return FormatLangText(TextOrBuiltIn(0, Index), FBuiltIn[0]->Get(Index), Args);
 }
 std::wstring TMainWindow::FormatUS(int Index, std::initializer_list<TVarRec> Args) const {
-    return FormatLangText(US(Index), FBuiltIn[1]->Get(Index), Args);
+    return FormatLangText(TextOrBuiltIn(1, Index), FBuiltIn[1]->Get(Index), Args);
 }
 
 std::wstring TMainWindow::DialogIS(int Index) const {
-    std::wstring text = IS(Index);
+    std::wstring text = TextOrBuiltIn(0, Index);
     return text.size() <= MaxFormatText ? text : FBuiltIn[0]->Get(Index);
 }
 

@@ -71,6 +71,10 @@ public:
     void BrowsePathClick(TObject* Sender);
     void FirstChooseNextClick(TObject* Sender);
     void ConfirmInstallClick(TObject* Sender);
+    // The manifest's package size as the install confirmation shows it: as it stands, but at most MaxSizeText
+    // characters, so that the question always fits the screen with its buttons.
+    static std::wstring SizeText(const std::wstring& Size);
+    static constexpr size_t MaxSizeText = 32;
     void MakeInstallNowClick(TObject* Sender);
     void ReadInstallOptions(TInstallationOptions& Options);
 
@@ -100,7 +104,8 @@ public:
     // Line Index of InstallStrings / UninstallStrings; an index the language file did not create raises.
     std::wstring IS(int Index) const;
     std::wstring US(int Index) const;
-    // The same line applied as a format to Args, and the line for a message box or dialog. A language file's
+    // The same line applied as a format to Args, and the line for a message box or dialog; the built-in line
+    // stands in for one the language file lacks (it was made before the line existed). A language file's
     // line that Format refuses, or that is or becomes longer than MaxFormatText, gives way to the built-in
     // language's line: a box grows with its text.
     std::wstring FormatIS(int Index, std::initializer_list<TVarRec> Args) const;
@@ -134,6 +139,8 @@ private:
     // Places the network image, the action button and the title for the current client size (each page
     // places the logo as it shows it).
     void PlaceFrame();
+    // Line Index of list Which, or the built-in language's line when the language file gave no such line.
+    std::wstring TextOrBuiltIn(int Which, int Index) const;
 };
 
 extern TMainWindow* MainWindow;

@@ -10,6 +10,7 @@ import zrx_e2e
 from zrx_e2e import make_sample, poll
 
 CORRUPT = "Setup files are corrupt or missing"
+CANCELLED = "Zorvex installation has been cancelled."
 BUILT_IN_LICENCE = os.path.join(zrx_e2e.SOURCE, "resources", "EULA_en_GB.html")
 
 
@@ -47,6 +48,15 @@ class HostileNetwork(zrx_e2e.ZrxTestCase):
         setup.wait_control("rbInstall", checked=1)
         setup.click("btnNext")
         setup.answer("yes")
+
+    def cancelled_page(self, setup, timeout=120):
+        """A package that did not arrive: the cancelled page, the step log naming the download, no package
+        left in the working folder; closed by its button."""
+        setup.wait_control("lbText5", text=CANCELLED, timeout=timeout)
+        with open(self.path("temp", "zrxsetup.log"), encoding="ascii") as f:
+            self.assertEqual(f.read().splitlines(), ["Download zrxsetup.zip"])
+        self.assertFalse(os.path.exists(os.path.join(self.working_folder(), "zrxsetup.zip")))
+        setup.click("btnNext")
 
     def successors(self):
         return sorted(glob.glob(self.path("temp", "zrxsetup-*.exe")))
@@ -134,6 +144,41 @@ class HostileNetwork(zrx_e2e.ZrxTestCase):
         setup.close()
         self.ends_clean(setup, "licence stopping halfway")
 
+    def test_a_server_that_dribbles_gives_way_to_the_mirror_and_a_slow_package_still_arrives(self):
+        # A byte every 20 s never leaves the server silent for the read timeout; a minute for the whole
+        # manifest ends the request all the same.
+        server = self.start_server()
+        server.misbehave("main", "system.xml", "dribble 20")
+        started = time.monotonic()
+        setup = self.launch()
+        setup.wait_control("Lang_en_GB", checked=1, timeout=150)
+        waited = time.monotonic() - started
+        self.report(setup, "dribbling manifest")
+        print(" mirror after %.1f s" % waited, end="")
+        self.assertGreaterEqual(waited, 55)  # the minute, not the read timeout, ended it
+        self.assertEqual([r.host for r in server.requested("system.xml")],
+                         ["download.zorvex.example", "files.mirror.example"])
+        self.assertEqual({r.host for r in server.requested("Langs.xml")}, {"files.mirror.example"})
+
+        # The package has no such deadline: one that takes longer than a minute, never silent for long,
+        # arrives and installs.
+        package = os.path.getsize(os.path.join(server.folder("mirror"), "zrxsetup.zip"))
+        pause = max(20, 75000 * 1024 // package)  # 1 KB pieces over some 75 s
+        server.misbehave("mirror", "zrxsetup.zip", "slow %d" % pause)
+        setup.click("btnNext")
+        setup.click("cbAcceptEULA")
+        setup.click("btnNext")
+        setup.wait_control("rbInstall", checked=1)
+        setup.click("btnNext")
+        setup.answer("yes")
+        started = time.monotonic()
+        setup.wait_control("lbText5", text="Installation of Zorvex has been completed successfully.", timeout=240)
+        print(", package after %.1f s" % (time.monotonic() - started), end="")
+        self.assertGreater(time.monotonic() - started, 60)
+        self.assertTrue(os.path.isfile(self.path("localappdata", "Talvenor", "Apps", "Zorvex", "Zorvex.exe")))
+        setup.click("btnNext")
+        self.ends_clean(setup, "slow package")
+
     # -- bodies without end ---------------------------------------------------------------------------------
     def test_endless_bodies_are_refused_and_leave_nothing(self):
         server = self.start_server()
@@ -160,14 +205,16 @@ class HostileNetwork(zrx_e2e.ZrxTestCase):
         setup.answer("yes")
         started = time.monotonic()
         poll("the package request", lambda: server.requested("zrxsetup.zip"))
-        self.ends_clean(setup, "endless package", timeout=240)
+        self.cancelled_page(setup, timeout=240)
         print(" after %.1f s" % (time.monotonic() - started), end="")
+        self.ends_clean(setup, "endless package")
         self.assertLess(setup.peak_mb, 200)
 
         # A package announced as a terabyte is refused before any of it is written.
         server.misbehave("mirror", "zrxsetup.zip", "huge")
         setup = self.launch()
         self.to_install_page(setup)
+        self.cancelled_page(setup)
         self.ends_clean(setup, "package announced as a terabyte")
         self.assertFalse(os.path.exists(self.path("localappdata", "Talvenor", "Apps", "Zorvex")))
 

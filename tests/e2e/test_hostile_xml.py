@@ -3,6 +3,7 @@ read or parsed counts as one that did not arrive; the window can be closed at ev
 the setup's peak memory."""
 import os
 import random
+import subprocess
 import time
 
 import zrx_e2e
@@ -117,3 +118,26 @@ class HostileXml(zrx_e2e.ZrxTestCase):
                     setup = self.launch()
                     self.reach(setup, page)
                     self.close(setup, "manifest, %s, closed on the %s page" % (what, page))
+
+    def test_a_size_of_any_length_asks_a_question_that_fits_the_screen(self):
+        # 100,000 digits of size: the question shows the first 32 of them, and its buttons on the screen.
+        self.start_server(size="9" * 100000)
+        setup = self.launch()
+        self.reach(setup, "choice")
+        setup.click("btnNext")
+        caption, text, box = setup.dialog()
+        self.session.screenshot(box, "size-question-long-size")
+        info = subprocess.run(["xwininfo", "-id", str(box)], env=self.session.env, capture_output=True,
+                              text=True, check=True).stdout
+        field = {k.strip(): v.strip() for k, _, v in (l.partition(":") for l in info.splitlines()) if v}
+        left, top = int(field["Absolute upper-left X"]), int(field["Absolute upper-left Y"])
+        width, height = int(field["Width"]), int(field["Height"])
+        # On the 1024 x 768 screen as a whole.
+        self.assertGreaterEqual(min(left, top), 0, info)
+        self.assertLessEqual(left + width, 1024, info)
+        self.assertLessEqual(top + height, 768, info)
+        self.assertIn("Download size: %s Mb" % ("9" * 32), text)
+        self.assertNotIn("9" * 33, text)
+        setup.answer("no")
+        setup.wait_control("rbInstall", checked=1)
+        self.close(setup, "size of 100,000 digits, the question answered No")

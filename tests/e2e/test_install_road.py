@@ -230,15 +230,37 @@ class InstallRoad(zrx_e2e.ZrxTestCase):
         self.assertEqual(setup.wait_exit(), 0)
 
     # -- failures ---------------------------------------------------------------------------------------------
-    def test_a_package_that_does_not_arrive_ends_the_run_without_a_page(self):
+    def test_a_package_that_does_not_arrive_ends_on_the_cancelled_page(self):
         # (Packages that arrive broken: test_install.py's BadPackages.)
         server = self.start_server()
-        server.misbehave("main", "zrxsetup.zip", "status 404")
-        setup = self.launch()
-        self.pass_language_page(setup)
-        self.accept_licence(setup)
-        self.confirm_install(setup)
-        self.assertEqual(setup.wait_exit(120), 0)
+        log = self.path("temp", "zrxsetup.log")
+        failures = (("not found", "status 404"), ("no content", "status 204"), ("an empty body", "empty"),
+                    ("a reset connection", "reset"), ("a body shorter than announced", "truncate"))
+        for what, behaviour in failures:
+            for base in ("main", "mirror"):
+                server.misbehave(base, "zrxsetup.zip", behaviour)
+            setup = self.launch()
+            self.pass_language_page(setup)
+            self.accept_licence(setup)
+            self.confirm_install(setup)
+            setup.wait_control("lbText5", text=CANCELLED, timeout=120)
+            if behaviour == "status 404":
+                setup.screenshot("install-package-not-found")
+            # The step log names the download; nothing was installed, nothing of the package stays.
+            self.assertEqual(self.log_lines(log), ["Download zrxsetup.zip"], what)
+            self.assertFalse(os.path.exists(os.path.join(self.working_folder(), "zrxsetup.zip")), what)
+            self.assertFalse(os.path.exists(self.tool()), what)
+            self.assertEqual([r.host for r in server.requested("zrxsetup.zip")][-1:], ["download.zorvex.example"],
+                             what)
+            setup.click("btnNext")
+            self.assertEqual(setup.wait_exit(), 0, what)
+            self.assertFalse(os.path.exists(self.working_folder()), what)
+
+        # The same road with the package in place installs.
+        for base in ("main", "mirror"):
+            os.remove(os.path.join(server.folder(base), "zrxsetup.zip.misbehave"))
+        self.install()
+        self.assertTrue(os.path.isfile(self.tool(False, "Zorvex.exe")))
 
     # -- closing the window -----------------------------------------------------------------------------------
     def test_closing_at_every_wait_ends_the_run_and_a_later_run_succeeds(self):

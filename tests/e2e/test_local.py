@@ -235,7 +235,7 @@ class LocalInstallation(zrx_e2e.ZrxTestCase):
                          ("Open", "0000000000000000", "0x00000001"))
         self.keep(made)
 
-    def test_a_failed_download_leaves_no_setup_behind(self):
+    def test_a_failed_download_ends_on_the_cancelled_page_and_leaves_no_setup_behind(self):
         server = self.start_server()
         for name in ("zrxsetup.zip", "upx.exe"):
             with self.subTest(failed=name):
@@ -243,7 +243,10 @@ class LocalInstallation(zrx_e2e.ZrxTestCase):
                 target = self.target_folder("target for " + name)
                 setup, _ = self.start_making(target)
                 try:
-                    # The run ends without a message.
+                    # The run ends as a failed installation does, on the cancelled page.
+                    setup.wait_control("lbText5", text="Zorvex installation has been cancelled.", timeout=60)
+                    self.assertEqual(os.listdir(target), [])
+                    setup.click("btnNext")
                     self.assertEqual(setup.wait_exit(), 0)
                     self.assertEqual(os.listdir(target), [])
                 finally:

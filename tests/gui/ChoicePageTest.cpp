@@ -150,6 +150,27 @@ TEST_F(ChoicePage, AManifestOfManyTinyElementsIsRead) {
     EXPECT_FALSE(PageDone);
 }
 
+// A size of any length makes a question of a few words: the box keeps its buttons on the screen.
+TEST_F(ChoicePage, TheSizeQuestionShowsAtMostThirtyTwoCharactersOfTheSize) {
+    PutFile(L"system.xml", "<zrx><size>" + std::string(100000, '9') + "</size></zrx>");
+    auto w = Make();
+    w->page_FirstChoose(false);
+    std::wstring texts;
+    PressNext(*w, IDYES, &texts);
+    EXPECT_NE(texts.find(L"Download size: " + std::wstring(32, L'9') + L" Mb\r\n"), std::wstring::npos)
+        << texts.substr(0, 200);
+    EXPECT_LT(texts.size(), 200u);
+    EXPECT_TRUE(PageDone);
+
+    EXPECT_EQ(TMainWindow::SizeText(L"7.1"), L"7.1");
+    EXPECT_EQ(TMainWindow::SizeText(std::wstring(32, L'x')), std::wstring(32, L'x'));
+    EXPECT_EQ(TMainWindow::SizeText(std::wstring(33, L'x')), std::wstring(32, L'x'));
+    // A character beyond 16 bits is kept whole or left out whole.
+    const std::wstring clef = L"\xD834\xDD1E";
+    EXPECT_EQ(TMainWindow::SizeText(std::wstring(31, L'1') + clef), std::wstring(31, L'1'));
+    EXPECT_EQ(TMainWindow::SizeText(std::wstring(30, L'1') + clef + L"2"), std::wstring(30, L'1') + clef);
+}
+
 TEST_F(ChoicePage, AMissingManifestEndsTheSetup) {
     auto w = Make();
     w->page_FirstChoose(false);

@@ -89,7 +89,8 @@ TEST_F(Window, AfterCreationOnlyTheLogoAtTheTopAndThePreparationTextShow) {
     EXPECT_EQ(w->NetWork->Width(), 20);
     EXPECT_EQ(w->lbTitle->Width(), 518);
     // The language file filled the three lists: N + 1 lines, the last holding its number.
-    EXPECT_EQ(w->InstallStrings->Lines()->Get(40), L"40");
+    EXPECT_EQ(w->InstallStrings->Lines()->Count(), 41);
+    EXPECT_EQ(w->InstallStrings->Lines()->Get(39), L"Unpacking files...");
     EXPECT_EQ(w->Shortcuts->Lines()->Get(0), L"Run Zorvex");
     EXPECT_EQ(w->Shortcuts->Lines()->Get(4), L"4");
     EXPECT_EQ(w->UninstallStrings->Lines()->Get(0), L"Uninstalling Zorvex (including Quellpack)");
@@ -280,6 +281,29 @@ TEST_F(Window, AFormatTextThatCannotBeAppliedFallsBackToTheBuiltInText) {
     EXPECT_EQ(w->DialogIS(10), L"Bestätigen");
     w->UninstallStrings->Lines()->Put(3, L"%d");
     EXPECT_EQ(w->FormatUS(3, {L"Zorvex"}), L"Uninstall Zorvex");
+}
+
+// A language file made before a line existed leaves that line as its count made it, holding its own number:
+// messages read the built-in line instead, and the file still counts as complete.
+TEST_F(Window, ALineTheLanguageFileDoesNotGiveIsReadInTheBuiltInLanguage) {
+    auto w = Make();
+    const std::wstring message =
+        L"The setup cannot write into its working folder \"C:\\temp\\Zorvex Setup\". Make sure that the "
+        L"folder "
+        L"may be written to and that its disk has free space, then run the setup again.";
+    EXPECT_EQ(w->FormatIS(40, {L"C:\\temp\\Zorvex Setup"}), message);
+    CTranslator::Work(w.get(),
+                      LanguageFile(L"", L"<InstallStrings SetCount='40'><Lines>"
+                                        L"<Item Index='35' Value='Installation'/></Lines></InstallStrings>"),
+                      false);
+    EXPECT_TRUE(w->HasAllTexts());
+    EXPECT_EQ(w->InstallStrings->Lines()->Get(40), L"40");
+    EXPECT_EQ(w->FormatIS(40, {L"C:\\temp\\Zorvex Setup"}), message);
+    EXPECT_EQ(w->DialogIS(40).substr(0, 30), L"The setup cannot write into it");
+    EXPECT_EQ(w->DialogIS(35), L"Installation");
+    // A line the file does give is its own, in any language.
+    w->InstallStrings->Lines()->Put(40, L"Kein Schreibzugriff: %s");
+    EXPECT_EQ(w->FormatIS(40, {L"C:\\x"}), L"Kein Schreibzugriff: C:\\x");
 }
 
 // The pages read their texts by index: a file whose counts leave lines out is no use for them.

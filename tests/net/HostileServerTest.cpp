@@ -129,3 +129,31 @@ TEST_F(HostileServers, APlainDownloadTakesASmallFileUpToItsLimitExactly) {
     EXPECT_FALSE(RunOnWorker([] { return CNetwork::Download(Base + L"larger.xml", Target); }));
     EXPECT_FALSE(Exists(Target));
 }
+
+TEST_F(HostileServers, AReplyNotWholeByItsDeadlineFailsHoweverSteadilyItTrickles) {
+    // One byte every half second: never silent for the read timeout, and whole only after minutes.
+    const std::string body = RandomBytes(400, 8);
+    PutFile(Host + "/dribble.xml", body);
+    Misbehave(Host + "/dribble.xml", "dribble 0.5");
+    client.Deadline = 3000;
+    int ends = 0;
+    client.OnWorkEnd = [&](TObject*, TWorkMode) { ++ends; };
+    TMemoryStream stream;
+    uint32_t code = 0;
+    EXPECT_NE(FailedGet(L"dribble.xml", stream, &code), "");
+    EXPECT_EQ(code, (uint32_t)ERROR_INTERNET_TIMEOUT);
+    EXPECT_GT(stream.Size(), 0);                    // it had begun,
+    EXPECT_LT(stream.Size(), (int64_t)body.size()); // and was given up long before its end
+    EXPECT_EQ(ends, 1);
+
+    // A reply that is whole within the deadline is kept, also when it comes in pieces (20 of them, 0.1 s
+    // apart).
+    const std::string pieces = RandomBytes(20 * 1024, 9);
+    PutFile(Host + "/slow.xml", pieces);
+    Misbehave(Host + "/slow.xml", "slow 100");
+    client.Deadline = 20000;
+    TMemoryStream whole;
+    EXPECT_EQ(FailedGet(L"slow.xml", whole), "");
+    ASSERT_EQ(whole.Size(), (int64_t)pieces.size());
+    EXPECT_EQ(std::string((const char*)whole.Memory(), pieces.size()), pieces);
+}

@@ -12,6 +12,7 @@
 #include "net/Setup.Servers.h"
 #include "net/Setup.Source.h"
 #include "runtime/Files.h"
+#include "runtime/SysUtils.h"
 #include "runtime/gui/Application.h"
 
 using namespace NetTest;
@@ -268,4 +269,21 @@ TEST_F(Source, TheStreamSwitchChoosesTheWebSources) {
         EXPECT_TRUE(Request(source, L"system.xml"));
         EXPECT_EQ(source.baseURL, TSource::MainServerBase());
     }
+}
+
+TEST_F(Source, AWorkingFolderThatTakesNoFilesIsToldBeforeAnyRequest) {
+    TSource source;
+    EXPECT_TRUE(source.CanWrite());
+
+    // A file where the working folder belongs: nothing can be made in it, a resource raises and leaves no
+    // file.
+    const std::wstring folder = ExcludeTrailingPathDelimiter(source.baseTemp);
+    ASSERT_TRUE(RemoveDirectoryW(folder.c_str()));
+    WriteFile(folder, "not a folder");
+    EXPECT_FALSE(source.CanWrite());
+    EXPECT_THROW(source.RequestResource(L"EULA_en_GB"), EFCreateError);
+    EXPECT_EQ(ReadFile(folder), "not a folder");
+    ASSERT_TRUE(DeleteFileW(folder.c_str()));
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    EXPECT_TRUE(source.CanWrite());
 }

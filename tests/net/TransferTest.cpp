@@ -181,6 +181,8 @@ INSTANTIATE_TEST_SUITE_P(
     EveryFailure, TransferFailures,
     ::testing::Values(TFailure{"NotFound", "status 404", Base + L"file.bin"},
                       TFailure{"EmptyBody", "empty", Base + L"file.bin"},
+                      // Whatever a server sends after the header of "204 No Content" is no body.
+                      TFailure{"NoContent", "status 204", Base + L"file.bin"},
                       TFailure{"ShortBody", "truncate", Base + L"file.bin"},
                       TFailure{"ResetConnection", "reset", Base + L"file.bin"},
                       TFailure{"RedirectLoop", "redirect-loop", Base + L"file.bin"},

@@ -25,6 +25,8 @@ chooses the reply:
     no-length       the body without Content-Length, ended by closing the connection
     chunked         the body in chunked transfer coding
     slow [MS]       the body in 1 KB pieces, MS milliseconds apart (default 20)
+    dribble [S]     Content-Length of the whole file, then the body one byte at a time, S seconds apart
+                    (default 20): never silent for long, yet hardly arriving; it ends when the client goes
     reset           Content-Length of the whole file, half of the body, then a TCP reset
     silent          the request is read and never answered: the connection stays open until the client goes
     stall           Content-Length of the whole file, half of the body, then silence until the client goes
@@ -175,6 +177,18 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.close_connection = True
             if word == "reset":
                 self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+        elif word == "dribble":
+            delay = float(args[0]) if args else 20.0
+            self.send_header("Content-Length", str(len(body)))
+            self.end_headers()
+            self.close_connection = True
+            try:
+                for i in range(len(body)):
+                    self.wfile.write(body[i:i + 1])
+                    self.wfile.flush()
+                    time.sleep(delay)
+            except OSError:
+                pass
         elif word == "slow":
             delay = (int(args[0]) if args else 20) / 1000.0
             self.send_header("Content-Length", str(len(body)))
