@@ -12,9 +12,11 @@
 
 #include "TestSupport.h"
 #include "app/engine/Setup.InstallWorker.h"
+#include "app/engine/Setup.PackageCheck.h"
 #include "app/engine/Setup.Worker.h"
 #include "runtime/Files.h"
 #include "runtime/SysUtils.h"
+#include "zip/Common.ZipIO.h"
 
 namespace {
 
@@ -49,6 +51,10 @@ std::string Utf8(const std::wstring& S) {
 struct TZipEntry {
     std::string Name, Data;
     uint32_t Attributes = FILE_ATTRIBUTE_ARCHIVE;
+    // Deflated entries carry raw deflate data and state their size and CRC; a stored one may declare a size
+    // other than its data's.
+    uint16_t Method = 0;
+    int64_t Size = -1, Crc = -1;
 };
 void Put16(std::string& S, uint32_t V) {
     S += char(V & 0xFF);
@@ -61,17 +67,19 @@ void Put32(std::string& S, uint32_t V) {
 std::string MakeZip(const std::vector<TZipEntry>& Entries) {
     std::string out, central;
     for (const TZipEntry& e : Entries) {
-        const uint32_t crc = crc32(0, (const Bytef*)e.Data.data(), (uInt)e.Data.size());
+        const uint32_t crc =
+            e.Crc >= 0 ? (uint32_t)e.Crc : crc32(0, (const Bytef*)e.Data.data(), (uInt)e.Data.size());
+        const uint32_t size = e.Size >= 0 ? (uint32_t)e.Size : (uint32_t)e.Data.size();
         const uint32_t offset = (uint32_t)out.size();
         Put32(out, 0x04034B50);
-        Put16(out, 10), Put16(out, 0), Put16(out, 0), Put32(out, 0x21 << 16);
-        Put32(out, crc), Put32(out, (uint32_t)e.Data.size()), Put32(out, (uint32_t)e.Data.size());
+        Put16(out, 20), Put16(out, 0), Put16(out, e.Method), Put32(out, 0x21 << 16);
+        Put32(out, crc), Put32(out, (uint32_t)e.Data.size()), Put32(out, size);
         Put16(out, (uint32_t)e.Name.size()), Put16(out, 0);
         out += e.Name + e.Data;
         Put32(central, 0x02014B50);
-        Put16(central, 20), Put16(central, 10), Put16(central, 0), Put16(central, 0),
+        Put16(central, 20), Put16(central, 20), Put16(central, 0), Put16(central, e.Method),
             Put32(central, 0x21 << 16);
-        Put32(central, crc), Put32(central, (uint32_t)e.Data.size()), Put32(central, (uint32_t)e.Data.size());
+        Put32(central, crc), Put32(central, (uint32_t)e.Data.size()), Put32(central, size);
         Put16(central, (uint32_t)e.Name.size()), Put16(central, 0), Put16(central, 0), Put16(central, 0);
         Put16(central, 0), Put32(central, e.Attributes), Put32(central, offset);
         central += e.Name;
@@ -348,4 +356,145 @@ TEST_F(HostilePackageTest, ACoreXmlThatCannotBeReadStopsTheInstallation) {
     while (huge.size() <= (4u << 20)) huge += "<plugin name=\"p\"/>";
     Package({{"Zorvex.exe", "tool"}, {"Core.xml", huge + "</Core>"}});
     FailsAt("Make Core XML");
+}
+
+// Failed first installations, packages without the tool or too large for the drive, and a closed window.
+class FailedInstallTest : public InstallWorkerTest {
+protected:
+    // The profile's folders are there before any installation.
+    void SetUp() override {
+        InstallWorkerTest::SetUp();
+        ForceDirectories(Root + L"local\\");
+        ForceDirectories(Root + L"roaming\\");
+    }
+    // Nothing of the stream is left: no folders (nor the parents made for them), no links, no key.
+    void ExpectNothingLeft() {
+        EXPECT_FALSE(DirectoryExists(Root + L"local\\Talvenor"));
+        EXPECT_FALSE(DirectoryExists(Root + L"roaming\\Talvenor"));
+        EXPECT_FALSE(DirectoryExists(Job.U(vsProgramsGroup)));
+        EXPECT_EQ(RegistryKey(Job.KeyValueName), L"<missing>");
+        EXPECT_TRUE(DirectoryExists(Root + L"local"));
+        EXPECT_TRUE(DirectoryExists(Root + L"roaming"));
+    }
+    void ExpectFailsAt(const char* Step) {
+        EXPECT_FALSE(Install());
+        EXPECT_EQ(LogLines(Job.FInstallLog).back(), Step);
+    }
+    // Entries of 4 GB declared, enough of them to exceed the drive's free space, over a little data each.
+    std::vector<TZipEntry> Oversized() {
+        const int64_t free = FreeSpaceAt(Root);
+        EXPECT_GT(free, 0);
+        std::vector<TZipEntry> entries{{"Zorvex.exe", "the tool"}};
+        for (int64_t i = 0; i <= free / 0xFFFF0000; ++i)
+            entries.push_back(
+                {"big" + std::to_string(i) + ".bin", "data", FILE_ATTRIBUTE_ARCHIVE, 0, 0xFFFF0000});
+        return entries;
+    }
+};
+
+TEST_F(FailedInstallTest, AFirstInstallationThatFailsLeavesNothing) {
+    // At the unpacking, with files already written; at the tool's settings; at the links, after the key.
+    Package({{"Zorvex.exe", "the tool"}, {"docs/readme.txt", Readme}, {"docs/bad.txt", "bad", 0, 0, -1, 1}});
+    ExpectFailsAt("Unzip");
+    ExpectNothingLeft();
+    Package({{"Zorvex.exe", "the tool"}, {"Core.xml", "<?xml version=\"1.0\" encoding=\"UTF-7\"?><c/>"}});
+    ExpectFailsAt("Make Core XML");
+    ExpectNothingLeft();
+    Package({{"Zorvex.exe", "the tool"}});
+    Job.Shortcuts.resize(2);
+    ExpectFailsAt("Create Links");
+    ExpectNothingLeft();
+
+    // Over an installation, a failure leaves what was there and what the run wrote.
+    Job.Shortcuts = {L"Run", L"Uninstall", L"Web", L"Docs"};
+    ASSERT_TRUE(Install());
+    const std::wstring key = RegistryKey(Job.KeyValueName);
+    Package({{"Zorvex.exe", "the new tool"}, {"docs/bad.txt", "bad", 0, 0, -1, 1}});
+    ExpectFailsAt("Unzip");
+    EXPECT_EQ(ReadBytes(Job.U(vsRunExe)), "the new tool");
+    EXPECT_TRUE(FileExists(Job.U(vsAppConfigXML)));
+    EXPECT_TRUE(FileExists(Job.U(vsProgramsGroup) + L"Run.lnk"));
+    EXPECT_EQ(RegistryKey(Job.KeyValueName), key);
+}
+
+TEST_F(FailedInstallTest, APackageWithoutTheToolIsRefusedBeforeAnythingIsWritten) {
+    for (const std::vector<TZipEntry>& entries : {std::vector<TZipEntry>{},
+                                                  {{"readme.txt", Readme}},
+                                                  {{"bin/Zorvex.exe", "elsewhere"}},
+                                                  {{"Zorvex.exe/", "", FILE_ATTRIBUTE_DIRECTORY}}}) {
+        SCOPED_TRACE(testing::Message() << entries.size() << " entries");
+        Package(entries);
+        ExpectFailsAt("Unzip");
+        ExpectNothingLeft();
+    }
+    // Named in another case, it is the tool all the same.
+    Package({{"zorvex.EXE", "the tool"}});
+    ASSERT_TRUE(Install());
+    // Over an installation, nothing of such a package is unpacked.
+    Package({{"readme.txt", "new"}});
+    ExpectFailsAt("Unzip");
+    EXPECT_FALSE(FileExists(Job.U(vsInstallPath) + L"readme.txt"));
+    EXPECT_EQ(ReadBytes(Job.U(vsRunExe)), "the tool");
+}
+
+TEST_F(FailedInstallTest, APackageLargerThanTheDriveIsRefusedBeforeAnythingIsWritten) {
+    Package(Oversized());
+    ExpectFailsAt("Unzip");
+    ExpectNothingLeft();
+    ExpectASoundPackageInstallsOverIt();
+    Package(Oversized());
+    ExpectFailsAt("Unzip");
+    EXPECT_EQ(ReadBytes(Job.U(vsRunExe)), "the tool");
+    EXPECT_FALSE(FileExists(Job.U(vsInstallPath) + L"big0.bin"));
+
+    // The need counts whole clusters per file and a margin; the free space of a folder still to be made
+    // is its drive's.
+    TOxZip zip(nullptr);
+    zip.Open(AnsiString(Job.PackageFile.begin(), Job.PackageFile.end()));
+    ASSERT_TRUE(zip.IsZipFile());
+    const int64_t declared = int64_t(zip.Entries()->Count() - 1) * 0xFFFF0000 + 4096;
+    EXPECT_EQ(PackageSpaceNeeded(zip), declared + declared / 32 + (16 << 20));
+    const int64_t free = FreeSpaceAt(Root + L"not\\yet\\made\\");
+    EXPECT_GT(free, 0);
+    EXPECT_LT(std::abs(free - FreeSpaceAt(Root)), 64 << 20);
+    EXPECT_EQ(FreeSpaceAt(L"no parent"), -1);
+}
+
+// Closing the window during a large entry: the worker stops within it and takes back the first installation.
+TEST_F(FailedInstallTest, ACancelledInstallationStopsWithinAnEntry) {
+    // 1 GB of zeros, deflated to about a megabyte.
+    const std::string zeros(1 << 20, '\0');
+    std::string deflated;
+    z_stream z{};
+    ASSERT_EQ(deflateInit2(&z, 1, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
+    uLong crc = 0;
+    std::vector<unsigned char> out(1 << 20);
+    for (int i = 0; i <= 1024; ++i) {
+        const bool last = i == 1024;
+        z.next_in = (Bytef*)zeros.data();
+        z.avail_in = last ? 0 : (uInt)zeros.size();
+        if (!last) crc = crc32(crc, (const Bytef*)zeros.data(), (uInt)zeros.size());
+        do {
+            z.next_out = out.data(), z.avail_out = (uInt)out.size();
+            deflate(&z, last ? Z_FINISH : Z_NO_FLUSH);
+            deflated.append((const char*)out.data(), out.size() - z.avail_out);
+        } while (z.avail_out == 0);
+    }
+    deflateEnd(&z);
+    Package({{"Zorvex.exe", "the tool"}, {"zeros.bin", deflated, FILE_ATTRIBUTE_ARCHIVE, 8, 1 << 30, crc}});
+
+    const std::wstring partial = Job.U(vsInstallPath) + L"zeros.bin";
+    const auto record = StartWorker(L"Installing", [job = Job] { return InstallWorker(job); });
+    // As the window's close does: once the entry is under way.
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    while (!record->done && !(GetFileAttributesExW(partial.c_str(), GetFileExInfoStandard, &data) &&
+                              (data.nFileSizeLow || data.nFileSizeHigh)))
+        Sleep(1);
+    *Job.Cancelled = true;
+    WaitForWorkerEnd(*record, 60000);
+    ASSERT_TRUE(record->done);
+    EXPECT_FALSE(record->ReturnValue);
+    EXPECT_EQ(LogLines(Job.FInstallLog).back(), "Unzip");
+    EXPECT_LT(((int64_t)data.nFileSizeHigh << 32) + data.nFileSizeLow, 1 << 30);
+    ExpectNothingLeft();
 }
