@@ -384,7 +384,7 @@ protected:
     std::vector<TZipEntry> Oversized() {
         const int64_t free = FreeSpaceAt(Root);
         EXPECT_GT(free, 0);
-        std::vector<TZipEntry> entries{{"Zorvex.exe", "the tool"}};
+        std::vector<TZipEntry> entries{{"Zorvex.exe", "the new tool"}};
         for (int64_t i = 0; i <= free / 0xFFFF0000; ++i)
             entries.push_back(
                 {"big" + std::to_string(i) + ".bin", "data", FILE_ATTRIBUTE_ARCHIVE, 0, 0xFFFF0000});
@@ -444,6 +444,7 @@ TEST_F(FailedInstallTest, APackageLargerThanTheDriveIsRefusedBeforeAnythingIsWri
     ExpectASoundPackageInstallsOverIt();
     Package(Oversized());
     ExpectFailsAt("Unzip");
+    // Not even the entries before the large ones are written.
     EXPECT_EQ(ReadBytes(Job.U(vsRunExe)), "the tool");
     EXPECT_FALSE(FileExists(Job.U(vsInstallPath) + L"big0.bin"));
 

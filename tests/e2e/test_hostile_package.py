@@ -289,6 +289,8 @@ class HostilePackages(test_install.InstallCase):
         print("no-room: %d entries of 4 GB declared in %d bytes, %.1f GB free" % (len(names), len(data),
                                                                                    free / 1e9))
         self.refused("no-room", data, "Unzip", unpacked=False)
+        # Over an installation: its files stay untouched, also those the package would replace first.
+        self.refused("no-room-over", data, "Unzip", unpacked=False)
 
     # -- a window closed in the middle of the unpacking ----------------------------------------------------------
     def test_closing_during_a_large_entry_ends_at_once_and_leaves_nothing(self):
