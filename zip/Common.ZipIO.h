@@ -2,6 +2,7 @@
 // archives of stored and deflated entries. Names, extra fields and comments are 8-bit strings (names in the
 // ANSI code page, or UTF-8 where the entry's flag bit 11 says so); entry data is raw bytes.
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -381,6 +382,10 @@ public:
     void SetApplyAtributes(bool Value) { FApplyAttributes = Value; }
     const TEndOfCentralDir& EndOfCentralDir() const { return FEndOfCentralDir; }
     TStream* ZipStream() const { return FZipStream; }
+    // A flag that another thread may set to stop an extraction under way: it is looked at before each entry
+    // and each block of data, and a set flag ends the extraction with EAbort (the entry's unfinished file is
+    // removed). The flag must outlive the extraction; nullptr (the default) never stops one.
+    void SetCancelFlag(const std::atomic<bool>* Flag) { FCancelFlag = Flag; }
 
     TOnDecompressFile OnDecompressFile;
     TOnCompressFile OnCompressFile;
@@ -416,6 +421,10 @@ private:
     };
     void NewScratch(int64_t SizeHint, TScratch& Out);
     TExtractBuffers& Buffers();
+    // Raises EAbort once the cancel flag is set.
+    void StopWhenCancelled() const {
+        if (FCancelFlag && FCancelFlag->load(std::memory_order_relaxed)) throw EAbort();
+    }
 
     std::unique_ptr<TOxZipEntries> FZipHeader;
     bool FIsDirty = true;
@@ -446,4 +455,5 @@ private:
     TStream* FZipStream = nullptr;
     std::unique_ptr<TStream> FOwnedStream; // the archive stream when it came from Open(FileName)
     std::unique_ptr<TExtractBuffers> FBuffers;
+    const std::atomic<bool>* FCancelFlag = nullptr;
 };

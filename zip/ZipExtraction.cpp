@@ -175,6 +175,7 @@ void TOxZipEntries::ExtractData(TOxZipEntriesEntry* Item, TStream* Target, const
     TOxZip* z = FParent;
     const TCentralDirectoryFile& c = Item->FCentralDirectoryFile;
     if (!IsSupported(Item)) RaiseCannotProcess(c.FileName, c.GeneralPurposeBitFlag);
+    z->StopWhenCancelled();
     TOxZip::TExtractBuffers& b = *Reader.Buffers;
     TStream* S = Reader.Source;
 
@@ -229,6 +230,7 @@ void TOxZipEntries::ExtractData(TOxZipEntriesEntry* Item, TStream* Target, const
 
     if (c.CompressionMethod == 0) {
         while (produced < size && (chunkLen > 0 || refill())) {
+            z->StopWhenCancelled();
             const uint32_t n = std::min(chunkLen, size - produced);
             emit(chunk, n);
             chunk += n, chunkLen -= n;
@@ -244,6 +246,8 @@ void TOxZipEntries::ExtractData(TOxZipEntriesEntry* Item, TStream* Target, const
         zs.avail_in = 0;
         int ret = Z_OK;
         while (produced < size && ret != Z_STREAM_END) {
+            // Each round reads or writes at most one block: a large entry stops within one.
+            z->StopWhenCancelled();
             if (zs.avail_in == 0) {
                 if (chunkLen == 0 && !refill()) break;
                 zs.next_in = const_cast<Bytef*>(chunk);
@@ -382,6 +386,7 @@ void TOxZipEntries::ExtractToFolder(const AnsiString& TargetDirectory, bool Sele
     if (action != oaOverwriteAll || FParent->OnDecompressFile || !ExtractInParallel(root, work)) {
         std::unordered_set<std::wstring> made; // folders known to exist, so each is made once
         for (int i : work) {
+            FParent->StopWhenCancelled();
             TOxZipEntriesEntry* item = Items(i);
             const std::wstring folder = FolderOf(item);
             if (!folder.empty() && made.insert(folder).second) TDirectory::CreateDirectory(root + folder);

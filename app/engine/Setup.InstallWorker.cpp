@@ -7,8 +7,10 @@
 #include "app/Setup.Application.h"
 #include "app/Tlv.Code.Components.VirtualStringList.h"
 #include "app/core/System.Application.Extended.h"
+#include "app/engine/Setup.InstallRollback.h"
 #include "app/engine/Setup.Installation.h"
 #include "app/engine/Setup.StepLog.h"
+#include "app/engine/Setup.PackageCheck.h"
 #include "app/engine/Setup.Worker.h"
 #include "app/ui/ui.window.main.h"
 #include "net/Setup.Servers.h"
@@ -41,6 +43,8 @@ void Unzip(const TInstallJob& Job) {
     // The component opens a file that is no archive without complaint and stays closed: that is a broken
     // package, not an installation with nothing in it.
     if (!zip.IsZipFile()) throw Exception(L"\"" + Job.PackageFile + L"\" is not a ZIP archive");
+    CheckPackage(zip, Job.U(vsInstallPath), Job.U(vsRunExe));
+    zip.SetCancelFlag(Job.Cancelled.get());
     zip.SetOverwriteAction(oaOverwriteAll);
     zip.ExtractAll(ToAnsi(Job.U(vsInstallPath)));
     zip.Close();
@@ -99,6 +103,10 @@ bool HoldsNoSettings(TExSimpleXML& Xml, const std::wstring& FileName) {
     return Xml.Prolog()->Count() > 0 || IsBlank(FileName);
 }
 
+void StopWhenCancelled(const TInstallJob& Job) {
+    if (*Job.Cancelled) throw EAbort();
+}
+
 void MakeGroupLink(const TInstallJob& Job, int Index, const std::wstring& Target, const std::wstring& Param) {
     std::wstring name;
     if (LinkName(Job, Index, name))
@@ -126,33 +134,45 @@ bool CInstallation::Install() {
     job.FInstallLog = StepLogPath();
     if (FileExists(job.FInstallLog)) TFile::Delete(job.FInstallLog);
     // The worker gets its own copy of the job: it may outlive this engine when the window is closed.
-    return RunWorker(L"Installing", [job] { return InstallWorker(job); });
+    const auto record = StartWorker(L"Installing", [job] { return InstallWorker(job); });
+    const bool installed = WaitForWorker(*record, wwStopOnTerminate);
+    if (Aborted && !record->done) {
+        // The window is gone. The worker stops within a block of data and takes back what it made; the run
+        // waits for that (bounded) so that the package is closed when the working folder goes.
+        *job.Cancelled = true;
+        WaitForWorkerEnd(*record, 60000);
+    }
+    return installed;
 }
 
-bool InstallWorker(const TInstallJob& Job) {
-    Log(Job, "Initialize", true);
-    TComScope com; // for the shell links, as long as the worker runs (also when a step raises)
+namespace {
 
+void InstallSteps(const TInstallJob& Job) {
     Log(Job, "ForceDirectories");
     ForceDirectories(Job.U(vsInstallPath));
     ForceDirectories(Job.U(vsConfigPath));
+    StopWhenCancelled(Job);
 
     Log(Job, "Unzip");
     Unzip(Job);
     Log(Job, "Unzip - Done");
+    StopWhenCancelled(Job);
 
     Log(Job, "Copy uninstall");
     MakeWritable(Job.U(vsUninstallTool));
     if (FileExists(Job.U(vsUninstallTool))) TFile::Delete(Job.U(vsUninstallTool));
     TFile::Copy(Job.LInstallerExeName, Job.U(vsUninstallTool), true);
+    StopWhenCancelled(Job);
 
     Log(Job, "Make Core XML");
     MakeCoreXML(Job, Job.U(vsAppCoreXML), Job.U(vsInstallPath), Job.gReleaseNumber);
     Sleep(0);
+    StopWhenCancelled(Job);
 
     Log(Job, "Make Config XML");
     MakeConfigXML(Job, Job.U(vsAppConfigXML), Job.U(vsInstallPath));
     Sleep(0);
+    StopWhenCancelled(Job);
 
     Log(Job, "Create Links");
     CreateProgramsGroupLinks(Job);
@@ -160,6 +180,21 @@ bool InstallWorker(const TInstallJob& Job) {
     PinToTaskbar(Job);
 
     Log(Job, "Done");
+}
+
+} // namespace
+
+bool InstallWorker(const TInstallJob& Job) {
+    Log(Job, "Initialize", true);
+    TComScope com; // for the shell links, as long as the worker runs (also when a step raises)
+    // Noted before anything is made: a failed first installation leaves nothing that looks installed.
+    const TInstallRollback rollback(Job);
+    try {
+        InstallSteps(Job);
+    } catch (...) {
+        rollback.Undo();
+        throw;
+    }
     return true;
 }
 

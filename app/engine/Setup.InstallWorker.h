@@ -2,6 +2,8 @@
 // (uninstaller, "Core.xml", "Application.xml", install key, shortcuts), writing one log line per step.
 #pragma once
 #include <array>
+#include <atomic>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,12 +25,17 @@ struct TInstallJob {
     std::vector<std::wstring> Shortcuts; // the window's link captions, by index
     TInstallationOptions Options{false, false, true};
     int gReleaseNumber = 0;
+    // Set by the main thread when the window was closed: the worker stops within a block of the unpacking, or
+    // at its next step, and fails. Shared by every copy of the job.
+    std::shared_ptr<std::atomic<bool>> Cancelled = std::make_shared<std::atomic<bool>>(false);
 
     // The paths of a stream's string manager.
     void SetPaths(const CStringManager& CStr);
 };
 
 // The worker's steps, in order; True when all ran. A failing step raises, and the log's last line names it.
+// The package must hold the tool's program and fit on the drive before anything of it is unpacked. A run
+// that fails where no installation of the stream was takes back what it made.
 bool InstallWorker(const TInstallJob& Job);
 
 // Sets "path", a new install key (stored in the registry too) and "number" in the package's "Core.xml";

@@ -12,9 +12,11 @@
 
 #include "TestSupport.h"
 #include "app/engine/Setup.InstallWorker.h"
+#include "app/engine/Setup.PackageCheck.h"
 #include "app/engine/Setup.Worker.h"
 #include "runtime/Files.h"
 #include "runtime/SysUtils.h"
+#include "zip/Common.ZipIO.h"
 
 namespace {
 
@@ -49,6 +51,8 @@ std::string Utf8(const std::wstring& S) {
 struct TZipEntry {
     std::string Name, Data;
     uint32_t Attributes = FILE_ATTRIBUTE_ARCHIVE;
+    // A size and CRC other than the data's, when given.
+    int64_t Size = -1, Crc = -1;
 };
 void Put16(std::string& S, uint32_t V) {
     S += char(V & 0xFF);
@@ -61,17 +65,19 @@ void Put32(std::string& S, uint32_t V) {
 std::string MakeZip(const std::vector<TZipEntry>& Entries) {
     std::string out, central;
     for (const TZipEntry& e : Entries) {
-        const uint32_t crc = crc32(0, (const Bytef*)e.Data.data(), (uInt)e.Data.size());
+        const uint32_t crc =
+            e.Crc >= 0 ? (uint32_t)e.Crc : crc32(0, (const Bytef*)e.Data.data(), (uInt)e.Data.size());
+        const uint32_t size = e.Size >= 0 ? (uint32_t)e.Size : (uint32_t)e.Data.size();
         const uint32_t offset = (uint32_t)out.size();
         Put32(out, 0x04034B50);
         Put16(out, 10), Put16(out, 0), Put16(out, 0), Put32(out, 0x21 << 16);
-        Put32(out, crc), Put32(out, (uint32_t)e.Data.size()), Put32(out, (uint32_t)e.Data.size());
+        Put32(out, crc), Put32(out, (uint32_t)e.Data.size()), Put32(out, size);
         Put16(out, (uint32_t)e.Name.size()), Put16(out, 0);
         out += e.Name + e.Data;
         Put32(central, 0x02014B50);
         Put16(central, 20), Put16(central, 10), Put16(central, 0), Put16(central, 0),
             Put32(central, 0x21 << 16);
-        Put32(central, crc), Put32(central, (uint32_t)e.Data.size()), Put32(central, (uint32_t)e.Data.size());
+        Put32(central, crc), Put32(central, (uint32_t)e.Data.size()), Put32(central, size);
         Put16(central, (uint32_t)e.Name.size()), Put16(central, 0), Put16(central, 0), Put16(central, 0);
         Put16(central, 0), Put32(central, e.Attributes), Put32(central, offset);
         central += e.Name;
@@ -372,4 +378,107 @@ TEST_F(HostilePackageTest, ACoreXmlThatCannotBeReadStopsTheInstallation) {
     while (huge.size() <= (4u << 20)) huge += "<plugin name=\"p\"/>";
     Package({{"Zorvex.exe", "tool"}, {"Core.xml", huge + "</Core>"}});
     FailsAt("Make Core XML");
+}
+
+// Failed first installations, and packages without the tool or too large for the drive.
+class FailedInstallTest : public InstallWorkerTest {
+protected:
+    // The profile's folders are there before any installation.
+    void SetUp() override {
+        InstallWorkerTest::SetUp();
+        ForceDirectories(Root + L"local\\");
+        ForceDirectories(Root + L"roaming\\");
+    }
+    // Nothing of the stream is left: no folders (nor the parents made for them), no links, no key.
+    void ExpectNothingLeft() {
+        EXPECT_FALSE(DirectoryExists(Root + L"local\\Talvenor"));
+        EXPECT_FALSE(DirectoryExists(Root + L"roaming\\Talvenor"));
+        EXPECT_FALSE(DirectoryExists(Job.U(vsProgramsGroup)));
+        EXPECT_EQ(RegistryKey(Job.KeyValueName), L"<missing>");
+        EXPECT_TRUE(DirectoryExists(Root + L"local"));
+        EXPECT_TRUE(DirectoryExists(Root + L"roaming"));
+    }
+    void ExpectFailsAt(const char* Step) {
+        EXPECT_FALSE(Install());
+        EXPECT_EQ(LogLines(Job.FInstallLog).back(), Step);
+    }
+    // Entries of 4 GB declared, enough of them to exceed the drive's free space, over a little data each.
+    std::vector<TZipEntry> Oversized() {
+        const int64_t free = FreeSpaceAt(Root);
+        EXPECT_GT(free, 0);
+        std::vector<TZipEntry> entries{{"Zorvex.exe", "the new tool"}};
+        for (int64_t i = 0; i <= free / 0xFFFF0000; ++i)
+            entries.push_back(
+                {"big" + std::to_string(i) + ".bin", "data", FILE_ATTRIBUTE_ARCHIVE, 0xFFFF0000});
+        return entries;
+    }
+};
+
+TEST_F(FailedInstallTest, AFirstInstallationThatFailsLeavesNothing) {
+    // At the unpacking, with files already written; at the tool's settings; at the links, after the key.
+    Package({{"Zorvex.exe", "the tool"}, {"docs/readme.txt", Readme}, {"docs/bad.txt", "bad", 0, -1, 1}});
+    ExpectFailsAt("Unzip");
+    ExpectNothingLeft();
+    Package({{"Zorvex.exe", "the tool"}, {"Core.xml", "<?xml version=\"1.0\" encoding=\"UTF-7\"?><c/>"}});
+    ExpectFailsAt("Make Core XML");
+    ExpectNothingLeft();
+    Package({{"Zorvex.exe", "the tool"}});
+    Job.Shortcuts.resize(2);
+    ExpectFailsAt("Create Links");
+    ExpectNothingLeft();
+
+    // Over an installation, a failure leaves what was there and what the run wrote.
+    Job.Shortcuts = {L"Run", L"Uninstall", L"Web", L"Docs"};
+    ASSERT_TRUE(Install());
+    const std::wstring key = RegistryKey(Job.KeyValueName);
+    Package({{"Zorvex.exe", "the new tool"}, {"docs/bad.txt", "bad", 0, -1, 1}});
+    ExpectFailsAt("Unzip");
+    EXPECT_EQ(ReadBytes(Job.U(vsRunExe)), "the new tool");
+    EXPECT_TRUE(FileExists(Job.U(vsAppConfigXML)));
+    EXPECT_TRUE(FileExists(Job.U(vsProgramsGroup) + L"Run.lnk"));
+    EXPECT_EQ(RegistryKey(Job.KeyValueName), key);
+}
+
+TEST_F(FailedInstallTest, APackageWithoutTheToolIsRefusedBeforeAnythingIsWritten) {
+    for (const std::vector<TZipEntry>& entries : {std::vector<TZipEntry>{},
+                                                  {{"readme.txt", Readme}},
+                                                  {{"bin/Zorvex.exe", "elsewhere"}},
+                                                  {{"Zorvex.exe/", "", FILE_ATTRIBUTE_DIRECTORY}}}) {
+        SCOPED_TRACE(testing::Message() << entries.size() << " entries");
+        Package(entries);
+        ExpectFailsAt("Unzip");
+        ExpectNothingLeft();
+    }
+    // Named in another case, it is the tool all the same.
+    Package({{"zorvex.EXE", "the tool"}});
+    ASSERT_TRUE(Install());
+    // Over an installation, nothing of such a package is unpacked.
+    Package({{"readme.txt", "new"}});
+    ExpectFailsAt("Unzip");
+    EXPECT_FALSE(FileExists(Job.U(vsInstallPath) + L"readme.txt"));
+    EXPECT_EQ(ReadBytes(Job.U(vsRunExe)), "the tool");
+}
+
+TEST_F(FailedInstallTest, APackageLargerThanTheDriveIsRefusedBeforeAnythingIsWritten) {
+    Package(Oversized());
+    ExpectFailsAt("Unzip");
+    ExpectNothingLeft();
+    ExpectASoundPackageInstallsOverIt();
+    Package(Oversized());
+    ExpectFailsAt("Unzip");
+    // Not even the entries before the large ones are written.
+    EXPECT_EQ(ReadBytes(Job.U(vsRunExe)), "the tool");
+    EXPECT_FALSE(FileExists(Job.U(vsInstallPath) + L"big0.bin"));
+
+    // The need counts whole clusters per file and a margin; the free space of a folder still to be made
+    // is its drive's.
+    TOxZip zip(nullptr);
+    zip.Open(AnsiString(Job.PackageFile.begin(), Job.PackageFile.end()));
+    ASSERT_TRUE(zip.IsZipFile());
+    const int64_t declared = int64_t(zip.Entries()->Count() - 1) * 0xFFFF0000 + 4096;
+    EXPECT_EQ(PackageSpaceNeeded(zip), declared + declared / 32 + (16 << 20));
+    const int64_t free = FreeSpaceAt(Root + L"not\\yet\\made\\");
+    EXPECT_GT(free, 0);
+    EXPECT_LT(std::abs(free - FreeSpaceAt(Root)), 64 << 20);
+    EXPECT_EQ(FreeSpaceAt(L"no parent"), -1);
 }

@@ -186,3 +186,46 @@ TEST(Extract, NamesInUtf8AndInTheAnsiCodePage) {
     zip.ExtractAll(folder);
     EXPECT_EQ(ReadFileW(Wide(folder) + L"\\" + ansi), "ansi");
 }
+
+// A cancel flag set by another thread stops an extraction within one block of a large entry; the entry's
+// unfinished file goes, and no later entry is started, on either road.
+TEST(Extract, ACancelFlagStopsTheExtractionWithinAnEntry) {
+    std::atomic<bool> cancel{false};
+    TOxZip zip(nullptr);
+    zip.Open(Fixture("python_deflated.zip"));
+    zip.SetOverwriteAction(oaOverwriteAll);
+    zip.SetCancelFlag(&cancel);
+    // bin/zeros.bin inflates in two blocks: the flag is set after the first one.
+    int64_t reached = 0;
+    zip.OnDecompressFile = [&](TObject*, int64_t Current, int64_t Total) {
+        reached = Current;
+        if (Total == 2000000) cancel = true;
+    };
+    const std::string folder = FreshFolder();
+    bool aborted = false;
+    try {
+        zip.ExtractAll(folder);
+    } catch (const EAbort&) {
+        aborted = true;
+    }
+    EXPECT_TRUE(aborted);
+    EXPECT_GT(reached, 0);
+    EXPECT_LT(reached, 2000000);
+    EXPECT_FALSE(Exists(folder + "\\bin\\zeros.bin"));
+    EXPECT_FALSE(Exists(folder + "\\text\\lorem.txt"));
+
+    // The shared road: nothing is started once the flag is set.
+    zip.Open(Fixture("utf8_names.zip"));
+    zip.OnDecompressFile = nullptr;
+    const std::string parallel = FreshFolder("-parallel");
+    EXPECT_EQ(MessageOf([&] { zip.ExtractAll(parallel); }), L"Operation aborted");
+    WIN32_FIND_DATAA found;
+    HANDLE h = FindFirstFileA((parallel + "\\*.txt").c_str(), &found);
+    EXPECT_EQ(h, INVALID_HANDLE_VALUE);
+    if (h != INVALID_HANDLE_VALUE) FindClose(h);
+
+    // Without the flag set, the same component extracts as ever.
+    cancel = false;
+    zip.ExtractAll(parallel);
+    EXPECT_EQ(ReadFileW(Wide(parallel) + L"\\папка\\файл19.txt"), "19");
+}
