@@ -133,7 +133,7 @@ void TCustomForm::InitializeWnd() {
     FCanvas.SetWindow(FHandle);
     // As Windows starts a window used with the mouse: no focus rectangle and no underlined letters until the
     // keyboard is used.
-    SendMessageW(FHandle, WM_CHANGEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
+    SendMessageW(FHandle, WM_UPDATEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
     // Centre again now that the final border is known.
     UpdateWindowSize();
 }
@@ -163,7 +163,7 @@ void TCustomForm::Close() {
 // Shows the focus or the marked letters (UISF_ flags) from now on, where they are hidden.
 static void ShowKeyboardCues(HWND Form, WPARAM Flags) {
     if (SendMessageW(Form, WM_QUERYUISTATE, 0, 0) & Flags)
-        SendMessageW(Form, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, Flags), 0);
+        SendMessageW(Form, WM_UPDATEUISTATE, MAKEWPARAM(UIS_CLEAR, Flags), 0);
 }
 
 bool TCustomForm::DialogKey(MSG& Msg) {
@@ -185,16 +185,22 @@ bool TCustomForm::DialogKey(MSG& Msg) {
     return IsDialogMessageW(FHandle, &Msg) != FALSE;
 }
 
+// A control that can have the focus for the keyboard's sake; not a control that only holds others.
+static bool TakesFocus(HWND Form, HWND Wnd) {
+    return Wnd && Wnd != Form && IsChild(Form, Wnd) && IsWindowVisible(Wnd) && IsWindowEnabled(Wnd) &&
+           !(GetWindowLongW(Wnd, GWL_EXSTYLE) & WS_EX_CONTROLPARENT);
+}
+
 void TCustomForm::EnsureFocus() {
     if (!FHandle || GetActiveWindow() != FHandle || !IsWindowEnabled(FHandle)) return;
     HWND focus = GetFocus();
-    if (focus && focus != FHandle && IsChild(FHandle, focus) && IsWindowVisible(focus) &&
-        IsWindowEnabled(focus))
-        return;
-    HWND first = GetNextDlgTabItem(FHandle, nullptr, FALSE);
-    if (first && first != focus && IsChild(FHandle, first) && IsWindowVisible(first) &&
-        IsWindowEnabled(first) && (GetWindowLongW(first, GWL_STYLE) & WS_TABSTOP))
-        ::SetFocus(first);
+    if (TakesFocus(FHandle, focus)) return;
+    // A click on a holder of controls (or the loss of its focused control) leaves the focus within it.
+    HWND first = nullptr;
+    if (focus && focus != FHandle && IsChild(FHandle, focus))
+        first = GetNextDlgTabItem(focus, nullptr, FALSE);
+    if (!TakesFocus(FHandle, first)) first = GetNextDlgTabItem(FHandle, nullptr, FALSE);
+    if (TakesFocus(FHandle, first) && (GetWindowLongW(first, GWL_STYLE) & WS_TABSTOP)) ::SetFocus(first);
 }
 
 void TCustomForm::Paint() {
