@@ -166,8 +166,8 @@ void TWinControl::CreateWnd() {
     // whole rather than control by control.
     const bool showWhenMade = Visible() && !(p.Style & WS_CHILD);
     if (Visible() && !showWhenMade) p.Style |= WS_VISIBLE;
-    // Each control is a group of its own for the dialog keyboard's arrow keys: they stay within a control
-    // (radio buttons move among their parent's themselves).
+    // Each control is a group of its own for the dialog keyboard's arrow keys, which so move the focus
+    // nowhere; a radio button handles them itself, among its parent's radio buttons.
     if (p.Style & WS_CHILD) p.Style |= WS_GROUP;
     if (!Enabled()) p.Style |= WS_DISABLED;
     HWND wnd =

@@ -47,6 +47,7 @@ class KeyboardOnly(zrx_e2e.ZrxTestCase):
         setup.keys("space")
         setup.wait_control("btnNext", enabled=False)
         self.press(setup, "shift+tab", "TWebBrowser")
+        setup.screenshot("keyboard-licence-viewer")
         self.press(setup, "alt+a", "cbAcceptEULA")
         setup.wait_control("cbAcceptEULA", checked=1)
         setup.wait_control("btnNext", enabled=True)
