@@ -322,6 +322,11 @@ intptr_t TWinControl::WndProc(uint32_t Msg, uintptr_t WParam, intptr_t LParam) {
         if (const auto* key = (const MSG*)LParam;
             key && key->wParam == VK_TAB && (key->message == WM_KEYDOWN || key->message == WM_CHAR))
             code &= ~DLGC_WANTMESSAGE;
+        // A read-only text (the licence viewer) is there to be read and scrolled: Tab does not select it
+        // whole.
+        const LONG style = GetWindowLongW(FHandle, GWL_STYLE);
+        if ((code & DLGC_HASSETSEL) && (style & ES_MULTILINE) && (style & ES_READONLY))
+            code &= ~DLGC_HASSETSEL;
         return code;
     }
     case WM_ERASEBKGND:

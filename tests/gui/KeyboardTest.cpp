@@ -44,6 +44,7 @@ struct KeyboardPage : ::testing::Test {
         radios[1]->SetChecked(true);
         radios[2]->SetEnabled(false);
         viewer = Add<TWebBrowser>(form.get(), L"viewer", 170);
+        viewer->Navigate(SourcePath(L"resources/EULA_en_GB.html"));
         hidden = Add<TEdit>(form.get(), L"hidden", 280);
         hidden->Hide();
         disabled = Add<TButton>(form.get(), L"disabled", 310);
@@ -78,6 +79,10 @@ TEST_F(KeyboardPage, TabGoesRoundTheShownEnabledControlsInTheOrderMadeAndTheFocu
         EXPECT_TRUE(Tab());
         EXPECT_TRUE(expected->Focused()) << expected->Name();
     }
+    // Reaching the viewer selected none of its text.
+    DWORD from = 1, to = 1;
+    SendMessageW(viewer->Handle(), EM_GETSEL, (WPARAM)&from, (LPARAM)&to);
+    EXPECT_EQ(from, to);
     EXPECT_TRUE(Tab(true));
     EXPECT_TRUE(viewer->Focused());
     EXPECT_TRUE(Tab(true));
