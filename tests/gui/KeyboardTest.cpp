@@ -132,24 +132,3 @@ TEST_F(KeyboardPage, ReturnPressesTheFocusedButtonAndAltWithTheMarkedLetterActsO
     EXPECT_TRUE(Key(WM_SYSCHAR, L'a'));
     EXPECT_FALSE(accept->Checked());
 }
-
-TEST_F(KeyboardPage, FocusAndMarkedLettersShowAsTheSystemShowsThem) {
-    const auto state = [&](TWinControl* c) { return SendMessageW(c->Handle(), WM_QUERYUISTATE, 0, 0); };
-    BOOL alwaysShown = FALSE;
-    SystemParametersInfoW(SPI_GETKEYBOARDCUES, 0, &alwaysShown, 0);
-    if (alwaysShown) {
-        // As Wine is set up here: shown from the start.
-        for (TWinControl* c : {(TWinControl*)form.get(), (TWinControl*)accept, (TWinControl*)radios[0]})
-            EXPECT_EQ(state(c), 0) << c->Name();
-        return;
-    }
-    // Hidden until the keyboard is used, also on controls made later.
-    EXPECT_EQ(state(form.get()), UISF_HIDEFOCUS | UISF_HIDEACCEL);
-    EXPECT_EQ(state(disabled), UISF_HIDEFOCUS | UISF_HIDEACCEL);
-    form->EnsureFocus();
-    Tab();
-    EXPECT_EQ(state(accept), UISF_HIDEACCEL);
-    Key(WM_SYSKEYDOWN, VK_MENU);
-    EXPECT_EQ(state(accept), 0);
-    EXPECT_EQ(state(radios[0]), 0);
-}
