@@ -176,6 +176,13 @@ void TRadioButton::InitializeWnd() {
     UpdateTabStops();
 }
 
+// Sets or clears the tab stop of a made radio button, where it changes (a change costs a call to the system).
+static void SetTabStop(HWND Wnd, bool Stop) {
+    const LONG style = GetWindowLongW(Wnd, GWL_STYLE);
+    if (((style & WS_TABSTOP) != 0) != Stop)
+        SetWindowLongW(Wnd, GWL_STYLE, Stop ? style | WS_TABSTOP : style & ~WS_TABSTOP);
+}
+
 std::vector<TRadioButton*> TRadioButton::Group() const {
     std::vector<TRadioButton*> group;
     if (TWinControl* p = Parent())
@@ -188,12 +195,8 @@ void TRadioButton::UpdateTabStops() {
     const auto group = Group();
     bool anyChecked = false;
     for (TRadioButton* radio : group) anyChecked = anyChecked || radio->FChecked;
-    for (TRadioButton* radio : group) {
-        if (!radio->FHandle) continue;
-        const LONG style = GetWindowLongW(radio->FHandle, GWL_STYLE);
-        const bool stop = radio->FChecked || !anyChecked;
-        SetWindowLongW(radio->FHandle, GWL_STYLE, stop ? style | WS_TABSTOP : style & ~WS_TABSTOP);
-    }
+    for (TRadioButton* radio : group)
+        if (radio->FHandle) SetTabStop(radio->FHandle, radio->FChecked || !anyChecked);
 }
 
 void TRadioButton::SetChecked(bool Value) {
