@@ -101,3 +101,12 @@ class KeyboardOnly(zrx_e2e.ZrxTestCase):
         self.assertEqual(remover.wait_exit(), 0)
         self.assertFalse(os.path.exists(os.path.join(install, "Zorvex.exe")))
         self.assertFalse(os.path.exists(self.path("desktop", "Zorvex.lnk")))
+        self.assertFalse(os.path.exists(self.path("programs", "Zorvex")))
+        self.assertIsNone(self.reg_query(r"HKCU\Software\TlvCorp\zrx", "key"))
+
+    def test_alt_f4_still_closes_the_window(self):
+        self.start_server()
+        setup = self.launch()
+        setup.wait_focus("btnNext")
+        setup.keys("alt+f4")
+        self.assertEqual(setup.wait_exit(), 0)
