@@ -75,10 +75,14 @@ void TApplication::HandleMessage() {
             FTerminated = true;
             return;
         }
+        if (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST)
+            if (TCustomForm* form = Screen->FormOfWindow(msg.hwnd); form && form->DialogKey(msg)) return;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
         return;
     }
+    // The page shown may have changed: the focus goes where the keyboard can use it.
+    if (TCustomForm* form = Screen->FormOfWindow(GetActiveWindow())) form->EnsureFocus();
     // Idle: run what workers queued, then sleep until input comes. Unlike WaitMessage, this also returns for
     // input that an earlier look at the queue has already seen. A terminating application waits for no user,
     // so its waits end without a message; it only naps, so that loops still waiting for a worker do not spin.

@@ -166,6 +166,9 @@ void TWinControl::CreateWnd() {
     // whole rather than control by control.
     const bool showWhenMade = Visible() && !(p.Style & WS_CHILD);
     if (Visible() && !showWhenMade) p.Style |= WS_VISIBLE;
+    // Each control is a group of its own for the dialog keyboard's arrow keys, which so move the focus
+    // nowhere; a radio button handles them itself, among its parent's radio buttons.
+    if (p.Style & WS_CHILD) p.Style |= WS_GROUP;
     if (!Enabled()) p.Style |= WS_DISABLED;
     HWND wnd =
         CreateWindowExW(p.ExStyle, p.WinClassName, FCaption.c_str(), p.Style, FLeft, FTop, FWidth, FHeight,
@@ -177,12 +180,23 @@ void TWinControl::CreateWnd() {
         SetWindowSubclass(wnd, (SUBCLASSPROC)SubclassProc, 1, (DWORD_PTR)this);
         FSubclassed = true;
     }
+    if (parent) AdoptedBy(parent, wnd);
     PublishIdentity();
     SendMessageW(wnd, WM_SETFONT, (WPARAM)Font()->Handle(), FALSE);
     InitializeWnd();
     for (TControl* c : FControls)
         if (auto* w = dynamic_cast<TWinControl*>(c)) w->Handle();
     if (showWhenMade) ShowWindow(wnd, SW_SHOW);
+}
+
+void TWinControl::AdoptedBy(HWND Parent, HWND Wnd) {
+    // A control that holds controls passes the focus on to them: Tab goes into it, and not to it (the dialog
+    // keyboard takes such a window for a container, whatever its own tab stop).
+    if (GetWindowLongW(Parent, GWL_STYLE) & WS_CHILD)
+        SetWindowLongW(Parent, GWL_EXSTYLE, GetWindowLongW(Parent, GWL_EXSTYLE) | WS_EX_CONTROLPARENT);
+    // A new control shows the focus and the marked letters as the window around it does by now.
+    if (const LRESULT hidden = SendMessageW(Parent, WM_QUERYUISTATE, 0, 0))
+        SendMessageW(Wnd, WM_UPDATEUISTATE, MAKEWPARAM(UIS_SET, hidden), 0);
 }
 
 void TWinControl::DestroyWnd() {
@@ -302,6 +316,19 @@ intptr_t TWinControl::WndProc(uint32_t Msg, uintptr_t WParam, intptr_t LParam) {
         if (TWinControl* child = FromHandle((HWND)LParam))
             if (void* brush = child->CtlColor((void*)WParam)) return (intptr_t)brush;
         break;
+    case WM_GETDLGCODE: {
+        // No control here keeps Tab for itself (a multi-line text would): Tab always moves the focus on.
+        LRESULT code = DefaultHandler(Msg, WParam, LParam) & ~DLGC_WANTTAB;
+        if (const auto* key = (const MSG*)LParam;
+            key && key->wParam == VK_TAB && (key->message == WM_KEYDOWN || key->message == WM_CHAR))
+            code &= ~DLGC_WANTMESSAGE;
+        // A read-only text (the licence viewer) is there to be read and scrolled: Tab does not select it
+        // whole.
+        const LONG style = GetWindowLongW(FHandle, GWL_STYLE);
+        if ((code & DLGC_HASSETSEL) && (style & ES_MULTILINE) && (style & ES_READONLY))
+            code &= ~DLGC_HASSETSEL;
+        return code;
+    }
     case WM_ERASEBKGND:
         if (!FSubclassed) {
             RECT r;

@@ -142,6 +142,8 @@ private:
                                            uintptr_t Id, uintptr_t RefData);
     static TWinControl* FromHandle(HWND__* Wnd);
     void DestroyWnd();
+    // What a control's parent learns when the control's window Wnd is made in it.
+    static void AdoptedBy(HWND__* Parent, HWND__* Wnd);
     // Another process (a test driver, an accessibility tool) reads the component's name and class from the
     // window: each is a global atom kept as a window property.
     void PublishIdentity();

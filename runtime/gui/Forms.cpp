@@ -13,6 +13,14 @@ TCustomForm* TScreen::Forms(int Index) const {
     return FForms[Index];
 }
 
+TCustomForm* TScreen::FormOfWindow(HWND Wnd) const {
+    HWND root = Wnd ? GetAncestor(Wnd, GA_ROOT) : nullptr;
+    if (!root) return nullptr;
+    for (TCustomForm* form : FForms)
+        if (form->HandleAllocated() && form->Handle() == root) return form;
+    return nullptr;
+}
+
 static const wchar_t* const BorderStyleNames[] = {L"bsNone",   L"bsSingle",     L"bsSizeable",
                                                   L"bsDialog", L"bsToolWindow", L"bsSizeToolWin"};
 static const wchar_t* const BorderIconNames[] = {L"biSystemMenu", L"biMinimize", L"biMaximize", L"biHelp"};
@@ -123,6 +131,9 @@ void TCustomForm::SetBorderIcons(TBorderIcons Value) {
 
 void TCustomForm::InitializeWnd() {
     FCanvas.SetWindow(FHandle);
+    // As Windows starts a window used with the mouse: no focus rectangle and no underlined letters until the
+    // keyboard is used.
+    SendMessageW(FHandle, WM_UPDATEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
     // Centre again now that the final border is known.
     UpdateWindowSize();
 }
@@ -149,6 +160,49 @@ void TCustomForm::Close() {
         Hide();
 }
 
+// Shows the focus or the marked letters (UISF_ flags) from now on, where they are hidden.
+static void ShowKeyboardCues(HWND Form, WPARAM Flags) {
+    if (SendMessageW(Form, WM_QUERYUISTATE, 0, 0) & Flags)
+        SendMessageW(Form, WM_UPDATEUISTATE, MAKEWPARAM(UIS_CLEAR, Flags), 0);
+}
+
+bool TCustomForm::DialogKey(MSG& Msg) {
+    if (!FHandle || !IsWindowEnabled(FHandle)) return false;
+    if (Msg.message == WM_SYSKEYDOWN) {
+        ShowKeyboardCues(FHandle, UISF_HIDEFOCUS | UISF_HIDEACCEL);
+    } else if (Msg.message == WM_KEYDOWN) {
+        switch (Msg.wParam) {
+        case VK_TAB:
+        case VK_LEFT:
+        case VK_RIGHT:
+        case VK_UP:
+        case VK_DOWN:
+            ShowKeyboardCues(FHandle, UISF_HIDEFOCUS);
+            break;
+        }
+    }
+    // The system's dialog keyboard; it dispatches the messages it does not use itself.
+    return IsDialogMessageW(FHandle, &Msg) != FALSE;
+}
+
+// A control that can have the focus for the keyboard's sake; not a control that only holds others.
+static bool TakesFocus(HWND Form, HWND Wnd) {
+    return Wnd && Wnd != Form && IsChild(Form, Wnd) && IsWindowVisible(Wnd) && IsWindowEnabled(Wnd) &&
+           !(GetWindowLongW(Wnd, GWL_EXSTYLE) & WS_EX_CONTROLPARENT);
+}
+
+void TCustomForm::EnsureFocus() {
+    if (!FHandle || GetActiveWindow() != FHandle || !IsWindowEnabled(FHandle)) return;
+    HWND focus = GetFocus();
+    if (TakesFocus(FHandle, focus)) return;
+    // A click on a holder of controls (or the loss of its focused control) leaves the focus within it.
+    HWND first = nullptr;
+    if (focus && focus != FHandle && IsChild(FHandle, focus))
+        first = GetNextDlgTabItem(focus, nullptr, FALSE);
+    if (!TakesFocus(FHandle, first)) first = GetNextDlgTabItem(FHandle, nullptr, FALSE);
+    if (TakesFocus(FHandle, first) && (GetWindowLongW(first, GWL_STYLE) & WS_TABSTOP)) ::SetFocus(first);
+}
+
 void TCustomForm::Paint() {
     if (OnPaint) OnPaint(this);
 }
@@ -158,6 +212,17 @@ intptr_t TCustomForm::WndProc(uint32_t Msg, uintptr_t WParam, intptr_t LParam) {
     case WM_CLOSE:
         Close();
         return 0;
+    case WM_COMMAND:
+        // Return, as the dialog keyboard reports it where no default button is set: it presses the focused
+        // push button.
+        if (WParam == IDOK && LParam == 0) {
+            HWND focus = GetFocus();
+            if (focus && IsChild(FHandle, focus) &&
+                (SendMessageW(focus, WM_GETDLGCODE, 0, 0) & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)))
+                SendMessageW(focus, BM_CLICK, 0, 0);
+            return 0;
+        }
+        break;
     case WM_PAINT: {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(FHandle, &ps);

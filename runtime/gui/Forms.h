@@ -17,6 +17,8 @@ enum TPosition {
 };
 enum TCloseAction { caNone, caHide, caFree, caMinimize };
 
+struct tagMSG;
+
 class TCustomForm : public TWinControl {
     ZRX_PUBLISHED_CLASS(TCustomForm, TWinControl)
 public:
@@ -41,6 +43,15 @@ public:
     // Asks the form to close: OnClose may change the action; closing the application's main form terminates
     // the application and leaves the form as it is, closing another form hides it.
     void Close();
+
+    // The keyboard of a dialog, for a key message of this form's window or its controls: Tab and Shift+Tab
+    // move the focus among the shown, enabled controls in the order they were made, Return presses the
+    // focused button, Alt with a caption's marked letter acts as a click on that control. True when the
+    // message was used and must not be dispatched.
+    bool DialogKey(tagMSG& Msg);
+    // While the form is active and no shown, enabled control of it has the focus (its page changed, the
+    // focused control went), gives the focus to the first control that takes it.
+    void EnsureFocus();
 
     TNotifyEvent OnPaint;
     std::function<void(TObject* Sender, TCloseAction& Action)> OnClose;
@@ -79,6 +90,8 @@ public:
     int GetFormCount() const { return FormCount(); }
     TCustomForm* GetForm(int Index) const { return Forms(Index); }
     int PixelsPerInch() const { return 96; }
+    // The form whose window is Wnd or holds it; nullptr for another window.
+    TCustomForm* FormOfWindow(HWND__* Wnd) const;
 
 private:
     friend class TCustomForm;

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 // TButton
 
 TButton::TButton(TComponent* AOwner) : TWinControl(AOwner) {
@@ -114,13 +116,18 @@ intptr_t TLabel::WndProc(uint32_t Msg, uintptr_t WParam, intptr_t LParam) {
         HGDIOBJ old = SelectObject(dc, Font()->Handle());
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, ColorToRGB(Enabled() ? Font()->Color() : clGrayText));
-        DrawTextW(dc, FCaption.c_str(), (int)FCaption.size(), &r, DrawFlags());
+        const bool hideMarks = SendMessageW(FHandle, WM_QUERYUISTATE, 0, 0) & UISF_HIDEACCEL;
+        DrawTextW(dc, FCaption.c_str(), (int)FCaption.size(), &r,
+                  DrawFlags() | (hideMarks ? DT_HIDEPREFIX : 0u));
         SelectObject(dc, old);
         EndPaint(FHandle, &ps);
         return 0;
     }
     case WM_NCHITTEST:
         return HTTRANSPARENT;
+    case WM_UPDATEUISTATE:
+        InvalidateRect(FHandle, nullptr, TRUE);
+        break;
     }
     return TWinControl::WndProc(Msg, WParam, LParam);
 }
@@ -161,23 +168,77 @@ TRadioButton::TRadioButton(TComponent* AOwner) : TWinControl(AOwner) {
 }
 
 void TRadioButton::CreateParams(TCreateParams& Params) {
-    Params = {L"BUTTON", WS_CHILD | WS_TABSTOP | BS_RADIOBUTTON, 0, false};
+    Params = {L"BUTTON", WS_CHILD | BS_RADIOBUTTON, 0, false};
 }
 
 void TRadioButton::InitializeWnd() {
     SendMessageW(FHandle, BM_SETCHECK, FChecked ? BST_CHECKED : BST_UNCHECKED, 0);
+    UpdateTabStops();
+}
+
+// Sets or clears the tab stop of a made radio button, where it changes (a change costs a call to the system).
+static void SetTabStop(HWND Wnd, bool Stop) {
+    const LONG style = GetWindowLongW(Wnd, GWL_STYLE);
+    if (((style & WS_TABSTOP) != 0) != Stop)
+        SetWindowLongW(Wnd, GWL_STYLE, Stop ? style | WS_TABSTOP : style & ~WS_TABSTOP);
+}
+
+std::vector<TRadioButton*> TRadioButton::Group() const {
+    std::vector<TRadioButton*> group;
+    if (TWinControl* p = Parent())
+        for (int i = 0; i < p->ControlCount(); ++i)
+            if (auto* radio = dynamic_cast<TRadioButton*>(p->Controls(i))) group.push_back(radio);
+    return group;
+}
+
+void TRadioButton::UpdateTabStops() {
+    const auto group = Group();
+    bool anyChecked = false;
+    for (TRadioButton* radio : group) anyChecked = anyChecked || radio->FChecked;
+    for (TRadioButton* radio : group)
+        if (radio->FHandle) SetTabStop(radio->FHandle, radio->FChecked || !anyChecked);
 }
 
 void TRadioButton::SetChecked(bool Value) {
     if (Value == FChecked) return;
     FChecked = Value;
     if (FHandle) SendMessageW(FHandle, BM_SETCHECK, Value ? BST_CHECKED : BST_UNCHECKED, 0);
-    if (!Value) return;
-    if (TWinControl* p = Parent())
-        for (int i = 0; i < p->ControlCount(); ++i)
-            if (auto* other = dynamic_cast<TRadioButton*>(p->Controls(i)); other && other != this)
-                other->SetChecked(false);
+    if (!Value) {
+        UpdateTabStops();
+        return;
+    }
+    for (TRadioButton* other : Group())
+        if (other != this) other->SetChecked(false);
+    UpdateTabStops();
     Click();
+}
+
+void TRadioButton::MoveInGroup(bool Forward) {
+    std::vector<TRadioButton*> usable;
+    for (TRadioButton* radio : Group())
+        if (radio == this ||
+            (radio->FHandle && IsWindowVisible(radio->FHandle) && IsWindowEnabled(radio->FHandle)))
+            usable.push_back(radio);
+    const size_t n = usable.size(),
+                 at = size_t(std::find(usable.begin(), usable.end(), this) - usable.begin());
+    TRadioButton* next = usable[(at + (Forward ? 1 : n - 1)) % n];
+    if (next == this) return;
+    next->SetFocus();
+    next->SetChecked(true);
+}
+
+intptr_t TRadioButton::WndProc(uint32_t Msg, uintptr_t WParam, intptr_t LParam) {
+    switch (Msg) {
+    case WM_GETDLGCODE:
+        return TWinControl::WndProc(Msg, WParam, LParam) | DLGC_WANTARROWS;
+    case WM_KEYDOWN:
+        if (WParam == VK_LEFT || WParam == VK_UP || WParam == VK_RIGHT || WParam == VK_DOWN) {
+            MoveInGroup(WParam == VK_RIGHT || WParam == VK_DOWN);
+            return 0;
+        }
+        break;
+    }
+    return TWinControl::WndProc(Msg, WParam, LParam);
 }
 
 void TRadioButton::CNCommand(uint16_t Code) {

@@ -69,7 +69,9 @@ private:
     bool FChecked = false;
 };
 
-// Checking a radio button unchecks the other radio buttons of its parent and fires its OnClick.
+// Checking a radio button unchecks the other radio buttons of its parent and fires its OnClick. The radio
+// buttons of a parent are one group for the keyboard: Tab reaches the group at its checked button (at each
+// while none is checked), the arrow keys move among the group's shown, enabled buttons and check them.
 class TRadioButton : public TWinControl {
     ZRX_PUBLISHED_CLASS(TRadioButton, TWinControl)
 public:
@@ -77,12 +79,17 @@ public:
     bool Checked() const { return FChecked; }
     void SetChecked(bool Value);
 
+    intptr_t WndProc(uint32_t Msg, uintptr_t WParam, intptr_t LParam) override;
+
 protected:
     void CreateParams(TCreateParams& Params) override;
     void InitializeWnd() override;
     void CNCommand(uint16_t Code) override;
 
 private:
+    std::vector<TRadioButton*> Group() const;
+    void UpdateTabStops();
+    void MoveInGroup(bool Forward);
     bool FChecked = false;
 };
 

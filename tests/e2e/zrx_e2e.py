@@ -67,6 +67,9 @@ for and what the window showed instead):
     wait_control(name_or_caption, text=None, contains=None, enabled=None, visible=True, checked=None,
                  gone=False) -> Control  (visible=None: hidden or not)
     click(name_or_caption) -> Control (waits until it is visible and enabled; the click is posted)
+    keys(*chords)            types the keys as real key presses into the window (or the box it waits on), brought
+                             to the foreground: "tab", "shift+tab", "return", "space", "down", "alt+a" ...
+    focused() -> Control|None   the control with the keyboard focus; wait_focus(name_or_caption) -> Control
     answer("yes"|"no"|"ok"|"cancel") -> (caption, text) of the setup's next message box
     choose_folder(path|None) -> (caption, text) of the folder dialog; a path (unix or Windows) is chosen and
         OK pressed, None cancels
@@ -421,6 +424,21 @@ class Setup:
 
     def click(self, key, timeout=30):
         return parse_control(self._driver(["click", key], timeout)[0])
+
+    def keys(self, *chords, timeout=30):
+        """Types the key chords as a person does, into the window brought to the foreground (or the box it
+        waits on)."""
+        self._driver(["keys"] + list(chords), timeout)
+
+    def focused(self):
+        lines = self._driver(["focus"], 30)
+        return parse_control(lines[0]) if lines and len(lines[0]) > 1 else None
+
+    def wait_focus(self, name, timeout=30):
+        """Waits until the control with the component name (or class, or caption) has the keyboard focus."""
+        return poll("the keyboard focus on " + name,
+                    lambda: (lambda c: c if c and name in (c.name, c.cls, c.text) else None)(self.focused()),
+                    timeout)
 
     def answer(self, button, timeout=30):
         line = self.case.session.driver_lines(["answer", button, "--pid", self.pid], timeout=timeout)[0]

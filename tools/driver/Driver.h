@@ -94,3 +94,10 @@ void AnswerFolderDialog(TTarget& Target, const std::wstring& Folder);
 
 // A shell link's target, arguments, working folder and description, one "name<TAB>value" line each.
 void PrintLink(const std::wstring& Path);
+
+// Types the key chords ("tab", "shift+tab", "alt+a", "return") as a person does: the window that takes the
+// keyboard (Top, or the box it waits on) is brought to the foreground, and each key goes down and up as real
+// keyboard input, in order.
+void SendKeys(TTarget& Target, HWND Top, const std::vector<std::wstring>& Chords);
+// The window that has the keyboard focus in Top's thread, or nullptr.
+HWND FocusedWindow(HWND Top);

@@ -24,6 +24,11 @@ commands:
                    [--gone]   waits until the control is visible (or as given; --exists: hidden or not, --gone:
                               missing or hidden); prints its line
   click NAME|CAPTION          waits until it is visible and enabled, then clicks it; prints its line
+  keys CHORD...                types the keys into the window (or the box it waits on), brought to the
+                              foreground, as real key presses: tab, shift+tab, return, space, escape, left,
+                              right, up, down, home, end, pageup, pagedown, f4, a letter or digit, with
+                              shift+, ctrl+, alt+
+  focus                       prints the line of the control that has the keyboard focus (nothing when none)
   answer yes|no|ok|cancel     waits for a message box of the program, prints: caption text, presses the button
   dialog [--folder]           waits for a message box (or the folder dialog) and leaves it open; prints:
                               dialog hwnd pid x11-window caption text
@@ -220,6 +225,14 @@ int Run(const TArgs& A) {
         TControlInfo c = WaitControl(target, top, Positional(A, 1, L"control name or caption"), expect);
         PostClick(c.Wnd);
         WriteLine(ControlFields(c));
+    } else if (command == L"keys") {
+        if (A.Positional.size() < 2) throw TDriverError{L"missing argument: key"};
+        SendKeys(target, WaitMainWindow(target), {A.Positional.begin() + 1, A.Positional.end()});
+    } else if (command == L"focus") {
+        HWND top = WaitMainWindow(target);
+        const HWND focus = FocusedWindow(top);
+        for (auto& c : ListControls(top, true))
+            if (focus && c.Wnd == focus) WriteLine(ControlFields(c));
     } else if (command == L"answer") {
         AnswerMessageBox(target, Positional(A, 1, L"yes, no, ok or cancel"));
     } else if (command == L"dialog") {
