@@ -71,6 +71,8 @@ for and what the window showed instead):
                              to the foreground: "tab", "shift+tab", "return", "space", "down", "alt+a" ...
     focused() -> Control|None   the control with the keyboard focus; wait_focus(name_or_caption) -> Control
     answer("yes"|"no"|"ok"|"cancel") -> (caption, text) of the setup's next message box
+    install_with_defaults()  from the language page: English, licence accepted, the choice as it stands, yes to
+                             the size question
     choose_folder(path|None) -> (caption, text) of the folder dialog; a path (unix or Windows) is chosen and
         OK pressed, None cancels
     close()                  WM_CLOSE, as the window's close box
@@ -439,6 +441,17 @@ class Setup:
         return poll("the keyboard focus on " + name,
                     lambda: (lambda c: c if c and name in (c.name, c.cls, c.text) else None)(self.focused()),
                     timeout)
+
+    def install_with_defaults(self):
+        """From the language page, the default road to the installation: English, the licence accepted, the
+        choice as it stands, yes to the size question."""
+        self.wait_control("Lang_en_GB", checked=1)
+        self.click("btnNext")
+        self.click("cbAcceptEULA")
+        self.click("btnNext")
+        self.wait_control("rbInstall", checked=1)
+        self.click("btnNext")
+        self.answer("yes")
 
     def answer(self, button, timeout=30):
         line = self.case.session.driver_lines(["answer", button, "--pid", self.pid], timeout=timeout)[0]
