@@ -77,6 +77,11 @@ std::wstring TMainWindow::FormatUS(int Index, std::initializer_list<TVarRec> Arg
     return FormatLangText(US(Index), FBuiltIn[1]->Get(Index), Args);
 }
 
+std::wstring TMainWindow::FormatNewIS(int Index, std::initializer_list<TVarRec> Args) const {
+    const std::wstring text = IS(Index), builtIn = FBuiltIn[0]->Get(Index);
+    return FormatLangText(text == IntToStr(Index) ? builtIn : text, builtIn, Args);
+}
+
 std::wstring TMainWindow::DialogIS(int Index) const {
     std::wstring text = IS(Index);
     return text.size() <= MaxFormatText ? text : FBuiltIn[0]->Get(Index);

@@ -106,6 +106,9 @@ public:
     std::wstring FormatIS(int Index, std::initializer_list<TVarRec> Args) const;
     std::wstring FormatUS(int Index, std::initializer_list<TVarRec> Args) const;
     std::wstring DialogIS(int Index) const;
+    // FormatIS for a line added after language files were made: a file that leaves it out (its text is then
+    // its index) gives way to the built-in language's line.
+    std::wstring FormatNewIS(int Index, std::initializer_list<TVarRec> Args) const;
     static constexpr size_t MaxFormatText = 4096;
     // Whether the three lists hold at least the lines of the built-in language, which the pages read.
     bool HasAllTexts() const;

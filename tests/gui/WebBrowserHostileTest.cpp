@@ -68,9 +68,11 @@ struct TViewer {
 };
 } // namespace
 
-// At most 128K characters are shown.
+// At most 1M characters are shown, in lines whose squared lengths add up to those of 16 lines of 8,000
+// characters: of text in lines of 8,000 characters, about 128,000 are shown; of one word, which is split
+// every 2,000 characters, about 512,000.
 TEST(WebBrowserHostile, EveryClassOfBytesEndsInAReadablePage) {
-    const size_t MB = 1 << 20, Shown = 128 << 10;
+    const size_t MB = 1 << 20, Lines = 16 * 8000, Word = 256 * 2000;
     const struct {
         const char* Name;
         std::string Bytes;
@@ -84,17 +86,20 @@ TEST(WebBrowserHostile, EveryClassOfBytesEndsInAReadablePage) {
         {"UTF-16 with NULs", Utf16(L"x" + std::wstring(100000, L'\0') + L"y", false), L"xy", L'\0', 0, 0},
         {"0.5 MB of unclosed <h1>", Times("<h1>", MB / 8) + "end", L"end", L'e', 1, 1},
         {"1,000 unclosed <h1>", Times("<h1>x", 1000), L"x\r\rx", L'x', 1000, 1000},
-        {"100,000 unclosed <b>", Times("<b>bold ", 100000), L"bold bold", L'b', Shown / 5, Shown / 4},
+        {"100,000 unclosed <b>", Times("<b>bold ", 100000), L"bold bold", L'b', Lines / 5, Lines / 5 + 200},
         {"nesting of every kind", Times("<b><i><u><em><strong><h3><div><ul><li>y", 4000), L"y", L'y', 4000,
          4000},
-        {"0.5 MB of &", std::string(MB / 2, '&'), L"&&", L'&', Shown, Shown},
-        {"1 MB of &", std::string(MB, '&'), L"&&", L'&', Shown, Shown},
-        {"250,000 times '& '", Times("& ", 250000), L"& &", L'&', Shown / 2, Shown / 2 + 300},
-        {"1 MB of entities that never end", Times("&amp", MB / 4) + ";", L"&amp&amp", L'm', Shown / 4,
-         Shown / 4},
-        {"one word of 500,000 letters", std::string(500000, 'w'), L"ww", L'w', Shown, Shown},
-        {"2 MB of words in one paragraph", Times("word ", 2 * MB / 5), L"word word", L'w', Shown / 5,
-         Shown / 4},
+        {"0.5 MB of &", std::string(MB / 2, '&'), L"&&", L'&', Word - 10, Word},
+        {"1 MB of &", std::string(MB, '&'), L"&&", L'&', Word - 10, Word},
+        {"250,000 times '& '", Times("& ", 250000), L"& &", L'&', Lines / 2, Lines / 2 + 400},
+        {"1 MB of entities that never end", Times("&amp", MB / 4) + ";", L"&amp&amp", L'm', Word / 4 - 10,
+         Word / 4},
+        {"one word of 500,000 letters", std::string(500000, 'w'), L"ww", L'w', 500000, 500000},
+        {"1M characters in short paragraphs", Times("<p>" + std::string(127, 'v') + " ", 8300), L"vv", L'v',
+         MB, MB},
+        {"100,000 line breaks", Times("<br>z", 100000), L"z", L'z', 32769, 32769},
+        {"2 MB of words in one paragraph", Times("word ", 2 * MB / 5), L"word word", L'w', Lines / 5,
+         Lines / 5 + 200},
         {"UTF-16 big-endian", Utf16(L"Licence \xD83D\xDE00 terms", true), L"Licence \xD83D\xDE00 terms", L'c',
          2, 2},
         {"half a surrogate pair",
