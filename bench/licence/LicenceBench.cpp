@@ -14,20 +14,13 @@
 
 #include "runtime/gui/Forms.h"
 #include "runtime/gui/WebBrowser.h"
+#include "tests/gui/LicenceViewer.h"
 #include "tests/gui/RealisticLicence.h"
 
 namespace {
 std::string Repeat(const std::string& Unit, size_t Bytes) {
     std::string s;
     while (s.size() < Bytes) s += Unit;
-    return s;
-}
-
-std::string Utf8(const std::wstring& Text) {
-    std::string s(
-        (size_t)WideCharToMultiByte(CP_UTF8, 0, Text.data(), (int)Text.size(), nullptr, 0, nullptr, nullptr),
-        '\0');
-    WideCharToMultiByte(CP_UTF8, 0, Text.data(), (int)Text.size(), s.data(), (int)s.size(), nullptr, nullptr);
     return s;
 }
 

@@ -1,15 +1,10 @@
 // Hostile licence files shown by the viewer on a real window: each ends in a page, in time linear in its size
 // and with bounded memory, and what text there is stays readable. The peak memory is printed per case.
 #include <gtest/gtest.h>
-#include <windows.h>
-#include <psapi.h>
-#include <richedit.h>
 
 #include <algorithm>
-#include <cstdio>
 
-#include "runtime/gui/Forms.h"
-#include "runtime/gui/WebBrowser.h"
+#include "LicenceViewer.h"
 
 namespace {
 std::string Times(const std::string& Unit, size_t Count) {
@@ -28,47 +23,6 @@ std::string Utf16(const std::wstring& Text, bool BigEndian) {
     }
     return s;
 }
-
-// The viewer on a window, as the licence page has it.
-struct TViewer {
-    TForm Form{nullptr};
-    TWebBrowser* Web = new TWebBrowser(&Form);
-    TViewer() {
-        Form.SetClientWidth(610);
-        Form.SetClientHeight(472);
-        Web->SetParent(&Form);
-        Web->SetBounds(46, 138, 518, 274);
-        Form.Show();
-    }
-    std::wstring Show(const char* Case, const std::string& Bytes) {
-        wchar_t dir[MAX_PATH];
-        GetTempPathW(MAX_PATH, dir);
-        const std::wstring path = std::wstring(dir) + L"zrx-hostile-licence.html";
-        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        DWORD written;
-        WriteFile(file, Bytes.data(), (DWORD)Bytes.size(), &written, nullptr);
-        CloseHandle(file);
-        const ULONGLONG start = GetTickCount64();
-        Web->Navigate(path);
-        const double seconds = (GetTickCount64() - start) / 1000.0;
-        DeleteFileW(path.c_str());
-        PROCESS_MEMORY_COUNTERS mem{};
-        GetProcessMemoryInfo(GetCurrentProcess(), &mem, sizeof(mem));
-        std::wstring text = Web->PlainText();
-        printf("%-40s %9zu bytes: %8zu characters shown in %5.1f s, peak %4zu MB so far\n", Case,
-               Bytes.size(), text.size(), seconds, mem.PeakWorkingSetSize >> 20);
-        fflush(stdout);
-        return text;
-    }
-    // Whether the character at Pos of the text shown is bold.
-    bool Bold(size_t Pos) {
-        SendMessageW(Web->Handle(), EM_SETSEL, Pos, Pos + 1);
-        CHARFORMAT2W cf{};
-        cf.cbSize = sizeof(cf);
-        SendMessageW(Web->Handle(), EM_GETCHARFORMAT, SCF_SELECTION, (LPARAM)&cf);
-        return cf.dwEffects & CFE_BOLD;
-    }
-};
 } // namespace
 
 // At most 1M characters are shown, in lines whose squared lengths add up to those of 16 lines of 8,000

@@ -9,6 +9,7 @@
 #include "runtime/gui/WebBrowser.h"
 
 #include "GuiTestUtil.h"
+#include "LicenceViewer.h"
 #include "RealisticLicence.h"
 
 TEST(HtmlToRtf, ParagraphsHeadingsFormattingEntitiesAndHiddenParts) {
@@ -59,37 +60,6 @@ TEST(WebBrowser, ShowsTheLicenceTermsAsTextAndAMissingFileAsNothing) {
 }
 
 namespace {
-// The viewer on a window, as the licence page has it, showing HTML written to a file in UTF-8.
-struct TShownFile {
-    TForm Form{nullptr};
-    TWebBrowser* Web = new TWebBrowser(&Form);
-    TShownFile() {
-        Form.SetClientWidth(610);
-        Form.SetClientHeight(472);
-        Web->SetParent(&Form);
-        Web->SetBounds(46, 138, 518, 274);
-        Form.Show();
-    }
-    std::wstring Show(const std::wstring& Html, const std::string& Tail = {}) {
-        std::string bytes((size_t)WideCharToMultiByte(CP_UTF8, 0, Html.data(), (int)Html.size(), nullptr, 0,
-                                                      nullptr, nullptr),
-                          '\0');
-        WideCharToMultiByte(CP_UTF8, 0, Html.data(), (int)Html.size(), bytes.data(), (int)bytes.size(),
-                            nullptr, nullptr);
-        bytes += Tail;
-        wchar_t dir[MAX_PATH];
-        GetTempPathW(MAX_PATH, dir);
-        const std::wstring path = std::wstring(dir) + L"zrx-licence-terms.html";
-        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        DWORD written;
-        WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, nullptr);
-        CloseHandle(file);
-        Web->Navigate(path);
-        DeleteFileW(path.c_str());
-        return Web->PlainText();
-    }
-};
-
 // The paragraphs of the text shown.
 std::vector<std::wstring> Paragraphs(const std::wstring& Text) {
     std::vector<std::wstring> lines;
@@ -115,10 +85,10 @@ TEST(WebBrowser, SplitsOnlyParagraphsLongerThan8000CharactersAtASentenceEndOrABl
     std::wstring blanks = words.Sentences(20000);
     std::replace(blanks.begin(), blanks.end(), L'.', L',');
     const std::wstring word(20000, L'w');
-    TShownFile viewer;
-    std::vector<std::wstring> shown =
-        Paragraphs(viewer.Show(L"<p>" + exact + L"</p><p>" + caps + L"</p><p>" + sentences + L"</p><p>" +
-                               blanks + L"</p><p>" + word + L"</p><p>end</p>"));
+    TViewer viewer;
+    std::vector<std::wstring> shown = Paragraphs(viewer.Show(
+        "paragraphs of every length", Utf8(L"<p>" + exact + L"</p><p>" + caps + L"</p><p>" + sentences +
+                                           L"</p><p>" + blanks + L"</p><p>" + word + L"</p><p>end</p>")));
     ASSERT_GE(shown.size(), 5u);
     // Whole: a paragraph of 8,000 characters and an all-caps disclaimer, each followed by an empty line.
     EXPECT_EQ(shown[0], exact);
@@ -143,10 +113,10 @@ TEST(WebBrowser, SplitsOnlyParagraphsLongerThan8000CharactersAtASentenceEndOrABl
 }
 
 TEST(WebBrowser, ShowsLicenceTermsOf512KCharactersToTheirLastWord) {
-    TShownFile viewer;
+    TViewer viewer;
     viewer.Web->SetCutNotice(L"The terms continue at http://example.org/EULA_en_GB");
     const std::wstring html = RealisticLicenceHtml(512 << 10);
-    std::wstring text = viewer.Show(html);
+    std::wstring text = viewer.Show("terms of 512K characters", Utf8(html));
     EXPECT_GE(text.size(), 512u << 10);
     EXPECT_TRUE(EndsWith(text, LicenceLastWords)) << text.substr(text.size() - 200);
     EXPECT_NE(text.find(L"component-6000 1.7 \u2014 Copyright \u00A9 2010 its authors; MIT licence"),
@@ -181,9 +151,9 @@ TEST(WebBrowser, TermsCutAtABoundEndWithTheNoticeWhereTheyContinue) {
         {"1M characters, then more", paragraphs + L"</p>a", {}, true},
     };
     for (const auto& c : cases) {
-        TShownFile viewer;
+        TViewer viewer;
         viewer.Web->SetCutNotice(notice);
-        std::wstring text = viewer.Show(c.Html, c.Tail);
+        std::wstring text = viewer.Show(c.Name, Utf8(c.Html) + c.Tail);
         EXPECT_EQ(EndsWith(text, L"\r\r" + notice), c.Cut)
             << c.Name << ": " << text.substr(text.size() - 200);
         EXPECT_EQ(text.find(LicenceLastWords), std::wstring::npos) << c.Name;
