@@ -36,6 +36,14 @@ std::wstring TSource::MirrorBetaBase() {
 
 bool TSource::Request(const std::wstring& fName) {
     topRequest = fName;
+    topAddress.clear();
+    const bool result = Choose(fName);
+    if (result) topAddress = baseURL + fName;
+    return result;
+}
+
+// One file from the source already chosen, or, on the first request, from the first source that has it.
+bool TSource::Choose(const std::wstring& fName) {
     if (RealSource != stUnknown) return Fetch(fName);
 
     RealSource = stWebServer;
@@ -99,12 +107,14 @@ bool TSource::CanWrite() const {
 
 void TSource::RequestResource(const std::wstring& fName) {
     topRequest = fName;
+    topAddress.clear();
     TResourceStream resource(HInstance(), fName, MAKEINTRESOURCEW(10));
     SaveResource(fName, resource);
 }
 
 void TSource::RequestResource2(const std::wstring& fName, int ResID) {
     topRequest = fName;
+    topAddress.clear();
     TResourceStream resource(HInstance(), ResID, MAKEINTRESOURCEW(10));
     SaveResource(fName, resource);
 }

@@ -59,8 +59,12 @@ public:
     std::wstring selfPath;
     // The last file asked for without progress, or written from a resource.
     std::wstring topRequest;
+    // Where that file came from: its address on the web source or its path in local mode; empty when it
+    // was written from a resource or did not arrive.
+    std::wstring topAddress;
 
 private:
+    bool Choose(const std::wstring& fName);
     bool Fetch(const std::wstring& fName);
     std::shared_ptr<THTTPCancellation> FCancellation = std::make_shared<THTTPCancellation>();
     void SaveResource(const std::wstring& fName, TResourceStream& Resource);

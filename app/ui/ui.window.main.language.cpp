@@ -105,6 +105,9 @@ void TMainWindow::page_EULA() {
     browser->SetBounds(46, 138, width, 274);
     browser->SetRegisterAsBrowser(false);
     browser->SetRegisterAsDropTarget(false);
+    // Terms too long for the viewer end with a line that says where they can be read whole; the built-in
+    // ones are never cut.
+    if (!Source->topAddress.empty()) browser->SetCutNotice(FormatIS(41, {Source->topAddress}));
     browser->Navigate(Source->baseTemp + Source->topRequest);
 
     auto* accept = AddControl<TCheckBox>(L"cbAcceptEULA");

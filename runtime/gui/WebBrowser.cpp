@@ -8,15 +8,29 @@
 
 namespace {
 
-// Limits far above any real licence. The rich edit control spends time and memory on every character and
-// line it shows, and time on the square of a paragraph's length: of a file, the first MaxHtmlBytes are read,
-// and of them at most MaxChars characters in MaxBreaks lines are shown; a paragraph longer than MaxLine
-// characters is broken at its next blank, or within a word twice as long.
+// Limits far above any real licence (a long one with its third-party notices holds about 512K characters in
+// some 10,000 lines). The rich edit control spends time and memory on every character and line it shows, and
+// time on the square of a paragraph's length: of a file, the first MaxHtmlBytes are read, and of them at most
+// MaxChars characters in MaxBreaks lines are shown; a paragraph longer than MaxLine characters is split. A
+// word that the control must break within costs it far more: one longer than MaxWord is split where it
+// stands. Lines of short words cost the control most (measured by bench/licence): the squares of the
+// lines' lengths add up to at most MaxSquares, which real terms stay far below (512K characters of a
+// licence with its notices: about a sixth; in paragraphs of 1,900 characters: all of them).
 constexpr int64_t MaxHtmlBytes = 4 << 20;
-constexpr size_t MaxLine = 1000, MaxChars = 128 << 10, MaxBreaks = 5000;
+constexpr size_t MaxLine = 8000, MaxWord = 2000, MaxChars = 1 << 20, MaxBreaks = 1 << 15;
+constexpr uint64_t MaxSquares = 16ull * MaxLine * MaxLine;
 
 bool IsBlank(wchar_t c) {
     return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == L'\f';
+}
+
+bool EndsSentence(uint32_t cp) {
+    return cp == '.' || cp == '!' || cp == '?' || cp == ';' || cp == 0x2026;
+}
+
+// Quotes and brackets that may close a sentence after its full stop.
+bool ClosesSentence(uint32_t cp) {
+    return cp == '"' || cp == '\'' || cp == ')' || cp == ']' || cp == 0xBB || cp == 0x2019 || cp == 0x201D;
 }
 
 std::wstring Lower(std::wstring s) {
@@ -65,7 +79,8 @@ struct TFormat {
 
 // Writes text with its format as RTF. The format is written only where it changes, before the text it
 // applies to, as plain control words: tags without text cost nothing, and no group is opened however the
-// tags nest (the rich edit control fails on deeply nested groups).
+// tags nest (the rich edit control fails on deeply nested groups). The line being written is kept apart
+// until it ends, so that a paragraph found longer than MaxLine can be split at a blank already written.
 class TRtfWriter {
 public:
     TFormat Format;
@@ -74,60 +89,124 @@ public:
             FSpace = FHasText;
             return;
         }
-        if (cp < 0x20) return;                        // control characters, NUL among them, show nothing
+        if (cp < 0x20 || FCut) return;                // control characters, NUL among them, show nothing
         if (cp >= 0xD800 && cp < 0xE000) cp = 0xFFFD; // half a surrogate pair
+        const bool newLine = FBreak && FHasText;
+        if (FChars >= MaxChars || (newLine && FBreaks >= MaxBreaks) ||
+            FSquares + (FLineChars + 2) * (FLineChars + 2) > MaxSquares) {
+            FCut = true;
+            return;
+        }
         if (!(Format == FShown)) WriteFormat();
-        if (FBreak && FHasText) {
-            FOut += FBreak == 1 ? "\\line " : "\\par\\par ";
-            FLine = 0;
-            ++FBreaks;
-        } else if (FLine >= (FSpace ? MaxLine : 2 * MaxLine)) {
-            FOut += "\\par ";
-            FLine = 0;
-            ++FBreaks;
+        if (newLine) {
+            EndLine(FBreak == 1 ? "\\line " : "\\par\\par ");
         } else if (FSpace) {
-            FOut += ' ';
+            // A blank after a sentence's end is where a long paragraph is best split.
+            const bool sentence = EndsSentence(FLast) || (ClosesSentence(FLast) && EndsSentence(FBeforeLast));
+            FBlank = {FLineOut.size(), FLineChars};
+            if (sentence) FSentence = FBlank;
+            FLineOut += ' ';
+            ++FLineChars;
             ++FChars;
         }
-        ++FLine;
+        const size_t word = FLineChars - (FBlank.Valid() ? FBlank.Chars + 1 : 0);
+        if ((FLineChars >= MaxLine || word >= MaxWord) && !Split(word >= MaxWord)) return;
+        ++FLineChars;
         ++FChars;
         FBreak = 0;
         FSpace = false;
         FHasText = true;
-        if (cp == '\\' || cp == '{' || cp == '}')
-            FOut += '\\', FOut += (char)cp;
-        else if (cp >= 0x20 && cp < 0x80)
-            FOut += (char)cp;
-        else if (cp >= 0x10000) {
-            cp -= 0x10000;
-            Unit(0xD800 + (cp >> 10));
-            Unit(0xDC00 + (cp & 0x3FF));
-        } else
-            Unit(cp);
+        FBeforeLast = FLast;
+        FLast = cp;
+        Escape(FLineOut, cp);
     }
-    // Whether the text has reached the length or the number of lines that are shown.
-    bool Full() const { return FChars >= MaxChars || FBreaks >= MaxBreaks; }
+    // Whether text was left out because the limits were reached.
+    bool Cut() const { return FCut; }
     void LineBreak() { FBreak = std::max(FBreak, 1); }
     void ParagraphBreak() { FBreak = 2; }
-    std::string Finish() {
+    // The RTF document; Notice, when not empty, ends it as a bold paragraph of its own when text was left out
+    // here or, as Cut says, before the HTML came.
+    std::string Finish(const std::wstring& Notice, bool Cut) {
+        FOut += FLineOut;
+        if ((FCut || Cut) && !Notice.empty()) {
+            FOut += FHasText ? "\\par\\par\\b\\i0\\ulnone\\fs16 " : "\\b\\i0\\ulnone\\fs16 ";
+            for (wchar_t c : Notice) Escape(FOut, IsBlank(c) ? ' ' : c < 0x20 ? 0xFFFD : c);
+        }
         return "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Tahoma;}}\\fs16 " + FOut + "}";
     }
 
 private:
+    // A blank of the line being written: its offset in FLineOut and the characters before it.
+    struct TBlank {
+        size_t Offset = 0, Chars = 0;
+        bool Valid() const { return Chars > 0; }
+    };
     void WriteFormat() {
-        if (Format.Bold != FShown.Bold) FOut += Format.Bold ? "\\b " : "\\b0 ";
-        if (Format.Italic != FShown.Italic) FOut += Format.Italic ? "\\i " : "\\i0 ";
-        if (Format.Underline != FShown.Underline) FOut += Format.Underline ? "\\ul " : "\\ulnone ";
-        if (Format.Size != FShown.Size) FOut += "\\fs" + std::to_string(Format.Size) + " ";
+        std::string& out = FLineOut;
+        if (Format.Bold != FShown.Bold) out += Format.Bold ? "\\b " : "\\b0 ";
+        if (Format.Italic != FShown.Italic) out += Format.Italic ? "\\i " : "\\i0 ";
+        if (Format.Underline != FShown.Underline) out += Format.Underline ? "\\ul " : "\\ulnone ";
+        if (Format.Size != FShown.Size) out += "\\fs" + std::to_string(Format.Size) + " ";
         FShown = Format;
     }
-    void Unit(uint32_t u) { FOut += "\\u" + std::to_string((int16_t)u) + "?"; }
-    std::string FOut;
+    void EndLine(const char* Break) {
+        FSquares += FLineChars * FLineChars;
+        FOut += FLineOut;
+        FOut += Break;
+        FLineOut.clear();
+        FLineChars = 0;
+        FBlank = FSentence = {};
+        ++FBreaks;
+    }
+    // Splits the line, which is longer than MaxLine: at the last sentence's end in its second half, else at
+    // its last blank; a line without a blank, or a word too long (InWord), is split where it stands. False
+    // when no line may be added.
+    bool Split(bool InWord) {
+        if (FBreaks >= MaxBreaks) {
+            FCut = true;
+            return false;
+        }
+        const TBlank at = FSentence.Chars >= MaxLine / 2 ? FSentence : FBlank;
+        if (InWord || !at.Valid()) {
+            EndLine("\\par ");
+            return true;
+        }
+        FSquares += at.Chars * at.Chars;
+        FOut.append(FLineOut, 0, at.Offset);
+        FOut += "\\par ";
+        FLineOut.erase(0, at.Offset + 1);
+        FLineChars -= at.Chars + 1;
+        auto shift = [&at](TBlank& b) {
+            b = b.Offset > at.Offset ? TBlank{b.Offset - at.Offset - 1, b.Chars - at.Chars - 1} : TBlank{};
+        };
+        shift(FBlank);
+        shift(FSentence);
+        ++FBreaks;
+        return true;
+    }
+    static void Escape(std::string& Out, uint32_t cp) {
+        if (cp == '\\' || cp == '{' || cp == '}')
+            Out += '\\', Out += (char)cp;
+        else if (cp >= 0x20 && cp < 0x80)
+            Out += (char)cp;
+        else if (cp >= 0x10000) {
+            cp -= 0x10000;
+            Unit(Out, 0xD800 + (cp >> 10));
+            Unit(Out, 0xDC00 + (cp & 0x3FF));
+        } else
+            Unit(Out, cp);
+    }
+    static void Unit(std::string& Out, uint32_t u) { Out += "\\u" + std::to_string((int16_t)u) + "?"; }
+    std::string FOut, FLineOut; // the lines ended, and the line being written
     TFormat FShown;
     int FBreak = 0; // 1: a line break, 2: a new paragraph, before the next text
     bool FSpace = false;
     bool FHasText = false;
-    size_t FLine = 0, FChars = 0, FBreaks = 0;
+    bool FCut = false;
+    uint32_t FLast = 0, FBeforeLast = 0; // the last two characters written
+    TBlank FBlank, FSentence;            // the line's last blank, and its last blank after a sentence's end
+    size_t FLineChars = 0, FChars = 0, FBreaks = 0;
+    uint64_t FSquares = 0; // of the lengths of the lines ended
 };
 
 // An open or a closing tag of an element that may nest: how many are open.
@@ -137,11 +216,11 @@ void Count(int& Open, bool Closing) {
 
 } // namespace
 
-std::string HtmlToRtf(const std::wstring& Html) {
+std::string HtmlToRtf(const std::wstring& Html, const std::wstring& CutNotice, bool Cut) {
     TRtfWriter rtf;
     int hidden = 0; // inside head, script, style or title
     int heading = 0, bold = 0, italic = 0, underline = 0;
-    for (size_t i = 0; i < Html.size() && !rtf.Full();) {
+    for (size_t i = 0; i < Html.size() && !rtf.Cut();) {
         wchar_t c = Html[i];
         if (c == L'<') {
             if (Html.compare(i, 4, L"<!--") == 0) {
@@ -198,7 +277,7 @@ std::string HtmlToRtf(const std::wstring& Html) {
             cp = 0x10000 + ((c - 0xD800) << 10) + (Html[i++] - 0xDC00);
         rtf.Text(cp);
     }
-    return rtf.Finish();
+    return rtf.Finish(CutNotice, Cut);
 }
 
 std::wstring DecodeHtmlBytes(const std::string& Bytes) {
@@ -265,6 +344,7 @@ void TWebBrowser::Navigate(const std::wstring& URL) {
     else if (Lower(path.substr(0, 5)) == L"file:")
         path.erase(0, 5);
     std::string bytes;
+    bool cut = false;
     try {
         TFileStream f(path, fmOpenRead | fmShareDenyWrite);
         const int64_t size = f.Size();
@@ -272,7 +352,8 @@ void TWebBrowser::Navigate(const std::wstring& URL) {
         if (!bytes.empty()) f.ReadBuffer(bytes.data(), (int32_t)bytes.size());
         // What lies beyond the limit is not shown; a UTF-8 character cut at it goes too, so that the rest
         // still reads as UTF-8.
-        if (size > MaxHtmlBytes) {
+        cut = size > MaxHtmlBytes;
+        if (cut) {
             for (int k = 0; k < 3 && ((uint8_t)bytes.back() & 0xC0) == 0x80; ++k) bytes.pop_back();
             if ((uint8_t)bytes.back() >= 0xC0) bytes.pop_back();
         }
@@ -280,7 +361,7 @@ void TWebBrowser::Navigate(const std::wstring& URL) {
         ShowRtf(HtmlToRtf(L""));
         return;
     }
-    ShowRtf(HtmlToRtf(DecodeHtmlBytes(bytes)));
+    ShowRtf(HtmlToRtf(DecodeHtmlBytes(bytes), FCutNotice, cut));
 }
 
 std::wstring TWebBrowser::PlainText() const {

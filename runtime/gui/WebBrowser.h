@@ -21,6 +21,10 @@ public:
     void SetRegisterAsDropTarget(bool Value) { FRegisterAsDropTarget = Value; }
     // The text shown, without formatting.
     std::wstring PlainText() const;
+    // The line that ends the text shown when the file holds more than the viewer shows (a bound that only
+    // hostile files reach): the caller says there where the whole text can be read. Set before Navigate.
+    const std::wstring& CutNotice() const { return FCutNotice; }
+    void SetCutNotice(const std::wstring& Value) { FCutNotice = Value; }
 
 protected:
     void CreateParams(TCreateParams& Params) override;
@@ -30,14 +34,17 @@ private:
     void ShowRtf(const std::string& Rtf);
     std::wstring FLocation;
     std::string FRtf;
+    std::wstring FCutNotice = L"The text continues beyond this point.";
     bool FRegisterAsBrowser = true;
     bool FRegisterAsDropTarget = true;
 };
 
 // HTML as RTF: block elements become paragraphs, h1-h3 bold and larger, list items bulleted, b/strong, i/em
 // and u formatted; head, script and style are left out; entities are decoded and white space collapses as in
-// HTML.
-std::string HtmlToRtf(const std::wstring& Html);
+// HTML. A paragraph longer than 8,000 characters is split at a sentence's end or a blank. Where the text goes
+// beyond what is shown, or Cut says the HTML was cut before it came, CutNotice ends it as a paragraph of its
+// own.
+std::string HtmlToRtf(const std::wstring& Html, const std::wstring& CutNotice = {}, bool Cut = false);
 // The bytes of an HTML file as text: UTF-16 or UTF-8 by their byte-order mark, UTF-8 when the bytes are valid
 // UTF-8, else the system ANSI code page.
 std::wstring DecodeHtmlBytes(const std::string& Bytes);

@@ -17,7 +17,7 @@ SUCCESS = "Installation of Zorvex has been completed successfully."
 
 def lang_file(item=None, value=None, window_attrs="", counts=None):
     """The built-in English file with line `item` of InstallStrings set to `value`, attributes added to the
-    window's element and the lists' counts replaced ({"40": "-1"})."""
+    window's element and the lists' counts replaced ({"41": "-1"})."""
     text = BUILT_IN
     if item is not None:
         text = re.sub(r"<Item Index='%d' Value=(['\"]).*?\1/>" % item,
@@ -31,14 +31,14 @@ def lang_file(item=None, value=None, window_attrs="", counts=None):
 # Every hostile file, by name, with what it did before where that was seen.
 HOSTILE = {
     # "Application Error" (list index out of bounds), then the setup did not end when closed.
-    "count -1": lambda: lang_file(counts={"40": "-1"}),
-    "count 5": lambda: lang_file(counts={"40": "5", "10": "2"}),
+    "count -1": lambda: lang_file(counts={"41": "-1"}),
+    "count 5": lambda: lang_file(counts={"41": "5", "10": "2"}),
     # 30,000 elements that each set a list's count (1 MB), each rebuilding every line: about 100 s before.
     "count 65535 repeated": lambda: lang_file().replace(
-        "<InstallStrings SetCount='40'>", "<InstallStrings SetCount='65535'/>" * 30000 + "<InstallStrings SetCount='40'>",
+        "<InstallStrings SetCount='41'>", "<InstallStrings SetCount='65535'/>" * 30000 + "<InstallStrings SetCount='41'>",
         1),
     "count 1024 repeated": lambda: lang_file().replace(
-        "<InstallStrings SetCount='40'>", "<InstallStrings SetCount='1024'/>" * 30000 + "<InstallStrings SetCount='40'>",
+        "<InstallStrings SetCount='41'>", "<InstallStrings SetCount='1024'/>" * 30000 + "<InstallStrings SetCount='41'>",
         1),
     # Close box, Alt+F4 and Escape did nothing.
     "invisible": lambda: lang_file(window_attrs="Visible='False'"),

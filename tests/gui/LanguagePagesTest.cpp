@@ -1,4 +1,5 @@
 #include "PagesTestSupport.h"
+#include "app/Tlv.Code.Components.VirtualStringList.h"
 #include "app/engine/Setup.Translator.h"
 #include "runtime/gui/StdCtrls.h"
 #include "runtime/gui/WebBrowser.h"
@@ -182,6 +183,29 @@ TEST_F(LicencePage, ShowsTheDownloadedTermsAndTheAcceptBoxGuardsNext) {
     EXPECT_TRUE(PageDone);
     EXPECT_EQ(PageChoice, L"de_DE"); // left as it was
     EXPECT_TRUE(VisibleNames(*w).empty());
+}
+
+TEST_F(LicencePage, TermsCutByTheViewerEndWithTheAddressWhereTheyAreWhole) {
+    // Beyond the bytes that the viewer reads.
+    PutFile(L"EULA_en_GB", "<p>Terms</p><!--" + std::string(5 << 20, 'x') + "-->");
+    Source->topRequest = L"EULA_en_GB";
+    Source->topAddress = L"http://downloads.example.org/zrx/setup/EULA_en_GB";
+    for (const wchar_t* lang : {L"en_GB", L"ru_RU"})
+        for (bool oldLanguageFile : {false, true}) {
+            SCOPED_TRACE(lang);
+            UILanguage = lang;
+            auto w = Make();
+            // A language file made before the line leaves its index there: the built-in line serves.
+            if (oldLanguageFile) w->InstallStrings->Lines()->Put(41, L"41");
+            w->page_EULA();
+            const std::wstring shown = Viewer(*w)->PlainText();
+            const std::wstring end =
+                UILanguage == L"en_GB"
+                    ? L"Read them whole at " + Source->topAddress + L" before you accept them."
+                    : L"по адресу " + Source->topAddress + L", прежде чем принять их.";
+            EXPECT_EQ(shown.rfind(L"Terms\r\r", 0), 0u) << shown;
+            EXPECT_EQ(shown.substr(shown.size() - std::min(shown.size(), end.size())), end) << shown;
+        }
 }
 
 TEST_F(LicencePage, ShowsTheBuiltInTermsWhenTheDownloadFailed) {

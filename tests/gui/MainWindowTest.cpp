@@ -88,9 +88,12 @@ TEST_F(Window, AfterCreationOnlyTheLogoAtTheTopAndThePreparationTextShow) {
     EXPECT_EQ(ClientBounds(w->NetWork).left, 588);
     EXPECT_EQ(w->NetWork->Width(), 20);
     EXPECT_EQ(w->lbTitle->Width(), 518);
-    // The language file filled the three lists: N + 1 lines, the last holding its number.
-    EXPECT_EQ(w->InstallStrings->Lines()->Count(), 41);
+    // The language file filled the three lists: N + 1 lines, the last holding its number unless the file
+    // gives it (as it gives the line that licence terms cut by the viewer end with).
+    EXPECT_EQ(w->InstallStrings->Lines()->Count(), 42);
     EXPECT_EQ(w->InstallStrings->Lines()->Get(39), L"Unpacking files...");
+    EXPECT_EQ(w->InstallStrings->Lines()->Get(41).rfind(L"The licence terms continue beyond this point", 0),
+              0u);
     EXPECT_EQ(w->Shortcuts->Lines()->Get(0), L"Run Zorvex");
     EXPECT_EQ(w->Shortcuts->Lines()->Get(4), L"4");
     EXPECT_EQ(w->UninstallStrings->Lines()->Get(0), L"Uninstalling Zorvex (including Quellpack)");
@@ -293,7 +296,7 @@ TEST_F(Window, ALineTheLanguageFileDoesNotGiveIsReadInTheBuiltInLanguage) {
         L"may be written to and that its disk has free space, then run the setup again.";
     EXPECT_EQ(w->FormatIS(40, {L"C:\\temp\\Zorvex Setup"}), message);
     CTranslator::Work(w.get(),
-                      LanguageFile(L"", L"<InstallStrings SetCount='40'><Lines>"
+                      LanguageFile(L"", L"<InstallStrings SetCount='41'><Lines>"
                                         L"<Item Index='35' Value='Installation'/></Lines></InstallStrings>"),
                       false);
     EXPECT_TRUE(w->HasAllTexts());

@@ -1,15 +1,10 @@
 // Hostile licence files shown by the viewer on a real window: each ends in a page, in time linear in its size
 // and with bounded memory, and what text there is stays readable. The peak memory is printed per case.
 #include <gtest/gtest.h>
-#include <windows.h>
-#include <psapi.h>
-#include <richedit.h>
 
 #include <algorithm>
-#include <cstdio>
 
-#include "runtime/gui/Forms.h"
-#include "runtime/gui/WebBrowser.h"
+#include "LicenceViewer.h"
 
 namespace {
 std::string Times(const std::string& Unit, size_t Count) {
@@ -28,49 +23,13 @@ std::string Utf16(const std::wstring& Text, bool BigEndian) {
     }
     return s;
 }
-
-// The viewer on a window, as the licence page has it.
-struct TViewer {
-    TForm Form{nullptr};
-    TWebBrowser* Web = new TWebBrowser(&Form);
-    TViewer() {
-        Form.SetClientWidth(610);
-        Form.SetClientHeight(472);
-        Web->SetParent(&Form);
-        Web->SetBounds(46, 138, 518, 274);
-        Form.Show();
-    }
-    std::wstring Show(const char* Case, const std::string& Bytes) {
-        wchar_t dir[MAX_PATH];
-        GetTempPathW(MAX_PATH, dir);
-        const std::wstring path = std::wstring(dir) + L"zrx-hostile-licence.html";
-        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        DWORD written;
-        WriteFile(file, Bytes.data(), (DWORD)Bytes.size(), &written, nullptr);
-        CloseHandle(file);
-        Web->Navigate(path);
-        DeleteFileW(path.c_str());
-        PROCESS_MEMORY_COUNTERS mem{};
-        GetProcessMemoryInfo(GetCurrentProcess(), &mem, sizeof(mem));
-        std::wstring text = Web->PlainText();
-        printf("%-40s %9zu bytes: %8zu characters shown, peak %4zu MB so far\n", Case, Bytes.size(),
-               text.size(), mem.PeakWorkingSetSize >> 20);
-        return text;
-    }
-    // Whether the character at Pos of the text shown is bold.
-    bool Bold(size_t Pos) {
-        SendMessageW(Web->Handle(), EM_SETSEL, Pos, Pos + 1);
-        CHARFORMAT2W cf{};
-        cf.cbSize = sizeof(cf);
-        SendMessageW(Web->Handle(), EM_GETCHARFORMAT, SCF_SELECTION, (LPARAM)&cf);
-        return cf.dwEffects & CFE_BOLD;
-    }
-};
 } // namespace
 
-// At most 128K characters are shown.
+// At most 1M characters are shown, in lines whose squared lengths add up to those of 16 lines of 8,000
+// characters: of text in lines of 8,000 characters, about 128,000 are shown; of one word, which is split
+// every 2,000 characters, about 512,000.
 TEST(WebBrowserHostile, EveryClassOfBytesEndsInAReadablePage) {
-    const size_t MB = 1 << 20, Shown = 128 << 10;
+    const size_t MB = 1 << 20, Lines = 16 * 8000, Word = 256 * 2000;
     const struct {
         const char* Name;
         std::string Bytes;
@@ -84,17 +43,20 @@ TEST(WebBrowserHostile, EveryClassOfBytesEndsInAReadablePage) {
         {"UTF-16 with NULs", Utf16(L"x" + std::wstring(100000, L'\0') + L"y", false), L"xy", L'\0', 0, 0},
         {"0.5 MB of unclosed <h1>", Times("<h1>", MB / 8) + "end", L"end", L'e', 1, 1},
         {"1,000 unclosed <h1>", Times("<h1>x", 1000), L"x\r\rx", L'x', 1000, 1000},
-        {"100,000 unclosed <b>", Times("<b>bold ", 100000), L"bold bold", L'b', Shown / 5, Shown / 4},
+        {"100,000 unclosed <b>", Times("<b>bold ", 100000), L"bold bold", L'b', Lines / 5, Lines / 5 + 200},
         {"nesting of every kind", Times("<b><i><u><em><strong><h3><div><ul><li>y", 4000), L"y", L'y', 4000,
          4000},
-        {"0.5 MB of &", std::string(MB / 2, '&'), L"&&", L'&', Shown, Shown},
-        {"1 MB of &", std::string(MB, '&'), L"&&", L'&', Shown, Shown},
-        {"250,000 times '& '", Times("& ", 250000), L"& &", L'&', Shown / 2, Shown / 2 + 300},
-        {"1 MB of entities that never end", Times("&amp", MB / 4) + ";", L"&amp&amp", L'm', Shown / 4,
-         Shown / 4},
-        {"one word of 500,000 letters", std::string(500000, 'w'), L"ww", L'w', Shown, Shown},
-        {"2 MB of words in one paragraph", Times("word ", 2 * MB / 5), L"word word", L'w', Shown / 5,
-         Shown / 4},
+        {"0.5 MB of &", std::string(MB / 2, '&'), L"&&", L'&', Word - 10, Word},
+        {"1 MB of &", std::string(MB, '&'), L"&&", L'&', Word - 10, Word},
+        {"250,000 times '& '", Times("& ", 250000), L"& &", L'&', Lines / 2, Lines / 2 + 400},
+        {"1 MB of entities that never end", Times("&amp", MB / 4) + ";", L"&amp&amp", L'm', Word / 4 - 10,
+         Word / 4},
+        {"one word of 500,000 letters", std::string(500000, 'w'), L"ww", L'w', 500000, 500000},
+        {"1M characters in short paragraphs", Times("<p>" + std::string(127, 'v') + " ", 8300), L"vv", L'v',
+         MB, MB},
+        {"100,000 line breaks", Times("<br>z", 100000), L"z", L'z', 32769, 32769},
+        {"2 MB of words in one paragraph", Times("word ", 2 * MB / 5), L"word word", L'w', Lines / 5,
+         Lines / 5 + 200},
         {"UTF-16 big-endian", Utf16(L"Licence \xD83D\xDE00 terms", true), L"Licence \xD83D\xDE00 terms", L'c',
          2, 2},
         {"half a surrogate pair",
@@ -105,8 +67,8 @@ TEST(WebBrowserHostile, EveryClassOfBytesEndsInAReadablePage) {
          L"b\xFFFD",
          L'a', 1, 1},
     };
-    TViewer viewer;
     for (const auto& c : cases) {
+        TViewer viewer; // a new one for each, as the licence page makes
         std::wstring text = viewer.Show(c.Name, c.Bytes);
         EXPECT_NE(text.find(c.Contains), std::wstring::npos) << c.Name;
         const size_t count = std::count(text.begin(), text.end(), c.Char);
@@ -131,8 +93,8 @@ TEST(WebBrowserHostile, OpenTagsNestNoGroupAndAHeadingLeftOpenEndsAtTheNextBlock
 
 TEST(WebBrowserHostile, OfAFileBeyondFourMegabytesTheBeginningIsShown) {
     // A character cut at the limit goes, so that what is read stays UTF-8; the text after the limit is not
-    // shown.
+    // shown, and a line says that it continues.
     TViewer viewer;
     std::string html = "\xD0\x96 <script>" + Times("\xD0\x96", 3 << 20) + "</script>tail";
-    EXPECT_EQ(viewer.Show("6 MB of UTF-8", html), L"\u0416");
+    EXPECT_EQ(viewer.Show("6 MB of UTF-8", html), L"\u0416\r\rThe text continues beyond this point.");
 }

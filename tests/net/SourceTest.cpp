@@ -87,6 +87,7 @@ TEST_F(Source, TheMainServerThatAnswersServesTheWholeRun) {
     EXPECT_EQ(source.RealSource, stWebServer);
     EXPECT_EQ(source.baseURL, TSource::MainServerBase());
     EXPECT_EQ(source.topRequest, L"system.xml");
+    EXPECT_EQ(source.topAddress, TSource::MainServerBase() + L"system.xml");
     EXPECT_EQ(ReadFile(source.Use(L"system.xml")), "<manifest/>");
 
     EXPECT_TRUE(Request(source, L"Langs.xml"));
@@ -96,6 +97,7 @@ TEST_F(Source, TheMainServerThatAnswersServesTheWholeRun) {
     EXPECT_FALSE(Request(source, L"Lang_de_DE.xml"));
     EXPECT_FALSE(Exists(source.Use(L"Lang_de_DE.xml")));
     EXPECT_EQ(source.topRequest, L"Lang_de_DE.xml");
+    EXPECT_EQ(source.topAddress, L"");
     EXPECT_EQ(HostsAsked(), Hosts({MainHost, MainHost, MainHost}));
 }
 
@@ -127,6 +129,7 @@ TEST_F(Source, WhenNoServerAnswersTheProgramFolderServesTheWholeRun) {
     WriteFile(source.selfPath + L"Langs.xml", "<local/>");
     EXPECT_TRUE(Request(source, L"Langs.xml"));
     EXPECT_EQ(ReadFile(source.Use(L"Langs.xml")), "<local/>");
+    EXPECT_EQ(source.topAddress, source.selfPath + L"Langs.xml");
     // Copies replace what is there.
     WriteFile(source.selfPath + L"Langs.xml", "<local again/>");
     EXPECT_TRUE(Request(source, L"Langs.xml"));
@@ -194,6 +197,7 @@ TEST_F(Source, EmbeddedResourcesAreWrittenByIdAndByName) {
     source.RequestResource(L"EULA_en_GB");
     EXPECT_EQ(ReadFile(source.Use(L"EULA_en_GB")), ReadFile(L"" ZRX_TEST_DATA L"/terms.html"));
     EXPECT_EQ(source.topRequest, L"EULA_en_GB");
+    EXPECT_EQ(source.topAddress, L""); // the built-in terms
 
     EXPECT_THROW(source.RequestResource2(L"other.bin", 101), EResNotFound);
     EXPECT_THROW(source.RequestResource(L"EULA_xx_XX"), EResNotFound);
