@@ -11,8 +11,18 @@
 #include "runtime/gui/Application.h"
 
 void CUnInstallation::CopyUninstallAndRun() {
-    const std::wstring target = TApplicationHelper::GetTempDir(false) + L"zrx-uninstall.exe";
-    TFile::Copy(Application->ExeName(), target, true);
+    const std::wstring folder = TApplicationHelper::GetTempDir(false), target = folder + L"zrx-uninstall.exe";
+    try {
+        TFile::Copy(Application->ExeName(), target, true);
+    } catch (const EInOutError&) {
+        // A temporary folder that takes no file (read-only, full) is said in the user's language, and the run
+        // ends: the window, made only for its texts, is never shown.
+        Application->CreateForm(MainWindow);
+        TApplicationHelper::MessageBox(nullptr, MainWindow->US(0),
+                                       MainWindow->FormatIS(40, {ExcludeTrailingPathDelimiter(folder)}),
+                                       MB_ICONERROR);
+        return;
+    }
     ShellExecuteW(nullptr, L"Open", target.c_str(), L"-uninstallnow", nullptr, SW_SHOWNORMAL);
 }
 

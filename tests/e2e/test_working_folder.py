@@ -1,6 +1,7 @@
 """The setup's working folder in the temporary folder: one that cannot be written is reported in the window's
 language, naming the folder, and the run ends in order; a temporary folder that fills up during the package
-ends the installation on the cancelled page with the step log naming the download.
+ends the installation on the cancelled page with the step log naming the download. The uninstaller's copy
+into a temporary folder that takes no file is reported too.
 
 The read-only and the full temporary folder are real file systems mounted over the prefix's temporary folder
 (a tmpfs mounted read-only, or one too small for the package): Wine run as root writes into a folder whatever
@@ -82,6 +83,15 @@ class WorkingFolder(zrx_e2e.ZrxTestCase):
         setup.click("btnNext")
         self.assertEqual(setup.wait_exit(), 0)
         self.assertFalse(os.path.exists(self.working_folder()))
+
+    def test_an_uninstaller_that_cannot_be_copied_into_a_read_only_temporary_folder_is_reported(self):
+        # The uninstaller runs from a copy in the temporary folder; one that takes no file is said, not crashed on.
+        self.mount_temp("ro,size=1m")
+        setup = self.launch("-uninstall", wait=False)
+        line = self.session.driver_lines(["answer", "ok", "--exe", "ZorvexSetup.exe"], timeout=60)[0]
+        self.assertEqual(line[0], "Uninstalling Zorvex (including Quellpack)")
+        self.assertIn(MESSAGES["en_GB"][1] % self.win_path(self.path("temp")), line[1])
+        self.assertEqual(setup.wait_exit(), 0)
 
 
 if __name__ == "__main__":
