@@ -93,16 +93,7 @@ bool TSource::Request(const std::wstring& fName, TProgressProc onWorkBegin, TPro
 }
 
 bool TSource::CanWrite() const {
-    // A byte is written, not just a name made: a full disk may still take an empty file.
-    const HANDLE f =
-        CreateFileW((baseTemp + L"~write-test.tmp").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return false;
-    const char byte = 0;
-    DWORD written = 0;
-    const bool result = WriteFile(f, &byte, 1, &written, nullptr) && written == 1 && FlushFileBuffers(f);
-    CloseHandle(f);
-    return result;
+    return TApplicationHelper::CanWriteInto(baseTemp);
 }
 
 void TSource::RequestResource(const std::wstring& fName) {

@@ -127,6 +127,18 @@ std::wstring TApplicationHelper::GetSystemTempPath() {
     return buffer;
 }
 
+bool TApplicationHelper::CanWriteInto(const std::wstring& Folder) {
+    const HANDLE f =
+        CreateFileW((Folder + L"~write-test.tmp").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return false;
+    const char byte = 0;
+    DWORD written = 0;
+    const bool result = WriteFile(f, &byte, 1, &written, nullptr) && written == 1 && FlushFileBuffers(f);
+    CloseHandle(f);
+    return result;
+}
+
 std::wstring TApplicationHelper::GetTempDir(bool CreateSubDir) {
     if (CachedTempPath.empty()) {
         // The working folder in it is deleted with all its content at the end: a path that is not a full one

@@ -19,6 +19,9 @@ struct TApplicationHelper {
     // title and created (with its parents) on every call. Both end with a backslash and are full paths:
     // raises ETempFolderError when the system reports no such folder.
     static std::wstring GetTempDir(bool CreateSubDir);
+    // Whether a file of one byte can be written into Folder (a name with a trailing backslash): a full disk
+    // may still take an empty file.
+    static bool CanWriteInto(const std::wstring& Folder);
     // The folder of the running executable, with a trailing backslash.
     static std::wstring GetExeDir();
     // A shell folder (CSIDL) with a trailing backslash; a failed look-up gives "\".

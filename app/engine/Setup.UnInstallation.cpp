@@ -16,7 +16,9 @@ void CUnInstallation::CopyUninstallAndRun() {
         TFile::Copy(Application->ExeName(), target, true);
     } catch (const EInOutError&) {
         // A temporary folder that takes no file (read-only, full) is said in the user's language, and the run
-        // ends: the window, made only for its texts, is never shown.
+        // ends: the window, made only for its texts, is never shown. Any other failure (an earlier copy still
+        // running holds the file) is the error it is.
+        if (TApplicationHelper::CanWriteInto(folder)) throw;
         Application->CreateForm(MainWindow);
         TApplicationHelper::MessageBox(nullptr, MainWindow->US(0),
                                        MainWindow->FormatIS(40, {ExcludeTrailingPathDelimiter(folder)}),

@@ -34,8 +34,8 @@ class CUnInstallation : public CBaseUnInstallation {
     ZRX_CLASS(CUnInstallation, CBaseUnInstallation)
 public:
     // Run mode 1: copies the running program to the temporary folder as "zrx-uninstall.exe" (replacing an
-    // earlier copy) and starts it with "-uninstallnow". A failed copy is reported in a box naming the folder;
-    // a failed start is not reported.
+    // earlier copy) and starts it with "-uninstallnow". A temporary folder that takes no file is reported in
+    // a box naming it; another failed copy raises; a failed start is not reported.
     static void CopyUninstallAndRun();
     // Run mode 2: creates the engine, walks the road, frees it.
     static void Run();
