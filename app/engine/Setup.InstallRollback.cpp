@@ -4,6 +4,7 @@
 
 #include "app/engine/Setup.InstallWorker.h"
 #include "runtime/Files.h"
+#include "runtime/SysUtils.h"
 
 namespace {
 
@@ -12,11 +13,6 @@ const wchar_t* const KeyPath = L"Software\\TlvCorp\\zrx";
 bool KeyValueExists(const std::wstring& Name) {
     return RegGetValueW(HKEY_CURRENT_USER, KeyPath, Name.c_str(), RRF_RT_ANY, nullptr, nullptr, nullptr) ==
            ERROR_SUCCESS;
-}
-
-std::wstring WithoutTrailingBackslash(std::wstring Path) {
-    while (!Path.empty() && Path.back() == L'\\') Path.pop_back();
-    return Path;
 }
 
 } // namespace
@@ -30,10 +26,10 @@ TInstallRollback::TInstallRollback(const TInstallJob& Job) {
 }
 
 TInstallRollback::TMadeFolder TInstallRollback::Missing(const std::wstring& Folder) {
-    TMadeFolder made{WithoutTrailingBackslash(Folder), {}};
+    TMadeFolder made{ExcludeTrailingPathDelimiter(Folder), {}};
     // Bounded by the path's length: each level is shorter than the one before.
     for (std::wstring level = made.Folder;;) {
-        const std::wstring parent = WithoutTrailingBackslash(ExtractFilePath(level));
+        const std::wstring parent = ExcludeTrailingPathDelimiter(ExtractFilePath(level));
         if (parent.empty() || parent.size() >= level.size() || DirectoryExists(parent)) break;
         made.Parents.push_back(parent);
         level = parent;

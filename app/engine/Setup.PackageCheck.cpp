@@ -13,11 +13,6 @@ namespace {
 constexpr int64_t Cluster = 4096;
 constexpr int64_t FixedMargin = 16 << 20;
 
-bool SameText(const std::wstring& A, const std::wstring& B) {
-    return A.size() == B.size() &&
-           CompareStringOrdinal(A.data(), (int)A.size(), B.data(), (int)B.size(), TRUE) == CSTR_EQUAL;
-}
-
 } // namespace
 
 int64_t PackageSpaceNeeded(TOxZip& Zip) {
@@ -37,9 +32,7 @@ int64_t FreeSpaceAt(const std::wstring& Folder) {
     // parent that does.
     std::wstring existing = Folder;
     while (!DirectoryExists(existing)) {
-        std::wstring parent = existing;
-        while (!parent.empty() && parent.back() == L'\\') parent.pop_back();
-        parent = ExtractFilePath(parent);
+        const std::wstring parent = ExtractFilePath(ExcludeTrailingPathDelimiter(existing));
         // Each round is shorter, and a path with no parent left ends the search.
         if (parent.empty() || parent.size() >= existing.size()) return -1;
         existing = parent;
